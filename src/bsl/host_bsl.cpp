@@ -1,0 +1,21 @@
+#include "bsl/host_bsl.h"
+
+#include <new>
+
+namespace halv {
+
+HostBSL::HostBSL(DiagLog* log_record) : log(log_record) {
+  channel.log = log_record;
+  command_buffer = new (std::nothrow) char[kBslBufferSize];
+  scratch_buffer = new (std::nothrow) char[kBslBufferSize];
+  if (command_buffer == nullptr || scratch_buffer == nullptr) construction_error = kBslNoMemory;
+}
+
+HostBSL::~HostBSL() {
+  BSLDisconnect(this);
+  delete[] command_buffer;
+  delete[] scratch_buffer;
+  delete[] image_text;
+}
+
+}  // namespace halv
