@@ -13,19 +13,19 @@ namespace halv {
 
 // Result codes shared by every loader operation.
 enum BslResult : int32_t {
-  kBslRefused = -1,          // "-" or "?", or no valid answer
+  kBslRefused = -1,  // "-" or "?", or no valid answer
   kBslMissingArgument = -10,
   kBslOutOfRange = -11,
-  kBslNoAnswer = -21,        // not connected, or nothing came back
-  kBslNoTry = -22,           // retries 0
+  kBslNoAnswer = -21,  // not connected, or nothing came back
+  kBslNoTry = -22,     // retries 0
   kBslCancelled = -40,
   kBslNoMemory = -60,
   kBslAlreadyActive = -80,
   kBslWaitingForHost = -81,
   kBslBadImageFile = -100,
   kBslDamagedImage = -101,
-  kBslDeviceError = -110,    // "ERROR", or the attach was not confirmed
-  kBslNoLoader = -112,       // "HalvBSL MISSING", or no answer to the start request or probe
+  kBslDeviceError = -110,  // "ERROR", or the attach was not confirmed
+  kBslNoLoader = -112,     // "HalvBSL MISSING", or no answer to the start request or probe
 };
 
 constexpr const char* kBslTag = "HalvBSL";

@@ -25,9 +25,13 @@ struct FileCloser {
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
-File OpenFile(const std::string& path, const char* mode) { return File(fopen(path.c_str(), mode)); }
+File OpenFile(const std::string& path, const char* mode) {
+  return File(fopen(path.c_str(), mode));
+}
 
-std::string TempName(const DiagLog& log) { return log.file_name + ".temp"; }
+std::string TempName(const DiagLog& log) {
+  return log.file_name + ".temp";
+}
 
 // Length of an open file, or -1.
 long FileLength(FILE* f) {

@@ -36,8 +36,8 @@ bool SetLogLevel(DiagLog* log, uint32_t level);
 // A null log, or a file that cannot be opened, loses the line silently.
 int32_t LogMessage(DiagLog* log, uint32_t level, const char* tag, const char* format, ...)
     __attribute__((format(printf, 4, 5)));
-int32_t LogMessageV(DiagLog* log, uint32_t level, const char* tag, const char* format,
-                    va_list args) __attribute__((format(printf, 4, 0)));
+int32_t LogMessageV(DiagLog* log, uint32_t level, const char* tag, const char* format, va_list args)
+    __attribute__((format(printf, 4, 0)));
 
 // The file's length in bytes, or the negated errno when it cannot be measured.
 int64_t LogSize(const DiagLog* log);

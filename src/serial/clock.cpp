@@ -42,7 +42,9 @@ Clock* SetClock(Clock* clock) {
   return previous;
 }
 
-Clock& CurrentClock() { return g_clock != nullptr ? *g_clock : SystemClock(); }
+Clock& CurrentClock() {
+  return g_clock != nullptr ? *g_clock : SystemClock();
+}
 
 EventPump* SetEventPump(EventPump* pump) {
   EventPump* previous = g_pump;
@@ -55,7 +57,9 @@ EventPump& CurrentEventPump() {
   return g_pump != nullptr ? *g_pump : sleeping;
 }
 
-uint32_t MsTick() { return static_cast<uint32_t>(CurrentClock().NowMs()); }
+uint32_t MsTick() {
+  return static_cast<uint32_t>(CurrentClock().NowMs());
+}
 
 int32_t WaitMs(uint32_t ms) {
   if (ms < kPumpingWaitMs) {

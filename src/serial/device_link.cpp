@@ -7,7 +7,9 @@ namespace {
 LinkDisconnectHook g_disconnect = nullptr;
 }  // namespace
 
-void SetLinkDisconnectHook(LinkDisconnectHook hook) { g_disconnect = hook; }
+void SetLinkDisconnectHook(LinkDisconnectHook hook) {
+  g_disconnect = hook;
+}
 
 DeviceLink::DeviceLink(DiagLog* log_record) : log(log_record) {
   channel.log = log_record;

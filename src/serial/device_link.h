@@ -95,7 +95,7 @@ struct DeviceLink {
   ConnectRequest request;
   uint32_t retries = kDefaultSerialRetries;
   int32_t reset_count = 0;
-  char* response = nullptr;                 // kResponseBufferSize bytes
+  char* response = nullptr;                // kResponseBufferSize bytes
   char* receive_buffer_storage = nullptr;  // what channel.receive_buffer points at
   DiagLog* log = nullptr;
 };

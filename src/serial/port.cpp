@@ -11,6 +11,8 @@ PortBackend* SetPortBackend(PortBackend* backend) {
   return previous;
 }
 
-PortBackend& CurrentPortBackend() { return g_backend != nullptr ? *g_backend : SystemPortBackend(); }
+PortBackend& CurrentPortBackend() {
+  return g_backend != nullptr ? *g_backend : SystemPortBackend();
+}
 
 }  // namespace halv

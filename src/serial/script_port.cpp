@@ -58,34 +58,36 @@ class ScriptPort : public Port {
   bool closed_ = false;
 };
 
-ScriptLine& ScriptLine::Expect(std::string bytes) {
-  steps_.push_back({Step::kExpect, std::move(bytes), 0, 0});
+ScriptLine& ScriptLine::Push(Step step) {
+  steps_.push_back(std::move(step));
+  // Replies at the head of the script (nothing to wait for) are on their way
+  // at once, each timed from the one before.
+  if (steps_.size() == 1) ScheduleRepliesFrom(std::max(CurrentClock().NowMs(), last_arrival_ms_));
   return *this;
+}
+
+ScriptLine& ScriptLine::Expect(std::string bytes) {
+  return Push({Step::kExpect, std::move(bytes), 0, 0});
 }
 
 ScriptLine& ScriptLine::Reply(std::string bytes, uint32_t delay_ms) {
-  steps_.push_back({Step::kReply, std::move(bytes), delay_ms, 0});
-  // Replies at the head of the script (before any expectation) are there
-  // from the start.
-  if (steps_.size() == 1) ScheduleRepliesFrom(CurrentClock().NowMs());
-  return *this;
+  return Push({Step::kReply, std::move(bytes), delay_ms, 0});
 }
 
 ScriptLine& ScriptLine::FailRead(int32_t code) {
-  steps_.push_back({Step::kFailRead, {}, 0, code});
-  return *this;
+  return Push({Step::kFailRead, {}, 0, code});
 }
 
 ScriptLine& ScriptLine::FailWrite(int32_t code) {
-  steps_.push_back({Step::kFailWrite, {}, 0, code});
-  return *this;
+  return Push({Step::kFailWrite, {}, 0, code});
 }
 
 ScriptLine& ScriptLine::HangUp() {
-  steps_.push_back({Step::kHangUp, {}, 0, 0});
-  return *this;
+  return Push({Step::kHangUp, {}, 0, 0});
 }
 
+// Takes the replies (and a hang-up) at the head of the script onto the line,
+// up to the next step that waits for the updater.
 void ScriptLine::ScheduleRepliesFrom(uint64_t now_ms) {
   uint64_t at = now_ms;
   while (!steps_.empty()) {
@@ -100,6 +102,7 @@ void ScriptLine::ScheduleRepliesFrom(uint64_t now_ms) {
     }
     steps_.pop_front();
   }
+  last_arrival_ms_ = at;
 }
 
 int32_t ScriptLine::Write(const uint8_t* bytes, size_t count) {
@@ -107,6 +110,7 @@ int32_t ScriptLine::Write(const uint8_t* bytes, size_t count) {
   if (!steps_.empty() && steps_.front().kind == Step::kFailWrite) {
     const int32_t code = steps_.front().code;
     steps_.pop_front();
+    ScheduleRepliesFrom(CurrentClock().NowMs());
     return code;
   }
   written_.append(reinterpret_cast<const char*>(bytes), count);
@@ -141,6 +145,7 @@ int32_t ScriptLine::Read(uint8_t* destination, size_t capacity, uint32_t wait_ms
   if (!steps_.empty() && steps_.front().kind == Step::kFailRead) {
     const int32_t code = steps_.front().code;
     steps_.pop_front();
+    ScheduleRepliesFrom(CurrentClock().NowMs());
     return code;
   }
   Clock& clock = CurrentClock();

@@ -60,12 +60,14 @@ class ScriptLine {
     std::string bytes;
   };
 
+  ScriptLine& Push(Step step);
   void ScheduleRepliesFrom(uint64_t now_ms);
   int32_t Write(const uint8_t* bytes, size_t count);
   int32_t Read(uint8_t* destination, size_t capacity, uint32_t wait_ms);
 
   std::deque<Step> steps_;
   std::deque<Arrival> arrivals_;
+  uint64_t last_arrival_ms_ = 0;
   std::string unmatched_;  // written bytes not yet matched against an Expect
   std::string written_;
   std::vector<std::string> mismatches_;

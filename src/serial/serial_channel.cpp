@@ -29,8 +29,8 @@ int32_t ConfigurePort(SerialChannel* channel, uint32_t baud) {
   LineSettings line;
   rc = port->GetLineSettings(&line);
   if (rc < 0) {
-    LogMessage(channel->log, kLogError, tag, "DSOpen failed to retreive DCB on comm port (error %d)",
-               -rc);
+    LogMessage(channel->log, kLogError, tag,
+               "DSOpen failed to retreive DCB on comm port (error %d)", -rc);
     return rc;
   }
   line = LineSettings{};  // 8N1, no flow control, DTR and RTS on
@@ -106,8 +106,8 @@ int32_t DSClose(SerialChannel* channel) {
     channel->owns_buffer = 0;
   }
   if (rc < 0) {
-    LogMessage(channel->log, kLogError, Tag(channel), "DSClose failed to close comm port (error %d)",
-               -rc);
+    LogMessage(channel->log, kLogError, Tag(channel),
+               "DSClose failed to close comm port (error %d)", -rc);
     return rc;
   }
   LogMessage(channel->log, kLogProgress, Tag(channel), "DSClose closed comm port");

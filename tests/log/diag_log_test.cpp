@@ -34,7 +34,9 @@ TEST(DiagLog, LineHasStampTagMessageAndCrLf) {
   const std::string text = ReadWholeFile(log.file_name);
   EXPECT_EQ(n, static_cast<int32_t>(text.size()));
   EXPECT_TRUE(std::regex_match(
-      text, std::regex(R"(\d{1,2} [A-Z][a-z]{2} \d{4} \d{1,2}:\d\d:\d\d - COM3: DSClose closed comm port\r\n)")))
+      text,
+      std::regex(
+          R"(\d{1,2} [A-Z][a-z]{2} \d{4} \d{1,2}:\d\d:\d\d - COM3: DSClose closed comm port\r\n)")))
       << text;
 }
 
