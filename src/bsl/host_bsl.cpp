@@ -13,6 +13,9 @@ HostBSL::HostBSL(DiagLog* log_record) : log(log_record) {
 
 HostBSL::~HostBSL() {
   BSLDisconnect(this);
+  // A port the host opened is never left behind, even when a failed step
+  // left it open without the connected flag.
+  if (!borrowed) DSClose(&channel);
   delete[] command_buffer;
   delete[] scratch_buffer;
   delete[] image_text;

@@ -21,9 +21,11 @@ struct FixedText {
     size_t n = source.size();
     if (n > max_chars) n = max_chars;
     if (n > N - 1) n = N - 1;
-    const void* zero = std::memchr(source.data(), 0, n);
-    if (zero != nullptr) n = static_cast<size_t>(static_cast<const char*>(zero) - source.data());
-    std::memcpy(text, source.data(), n);
+    if (n > 0) {
+      const void* zero = std::memchr(source.data(), 0, n);
+      if (zero != nullptr) n = static_cast<size_t>(static_cast<const char*>(zero) - source.data());
+      std::memcpy(text, source.data(), n);
+    }
     text[n] = '\0';
   }
   void Assign(const char* source, size_t max_chars = N - 1) {
