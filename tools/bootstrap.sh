@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev
 )
 
 missing=()
