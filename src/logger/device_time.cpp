@@ -82,11 +82,13 @@ int32_t ReadDateTime(const char* text, struct tm* t) {
   const char* label = reply::AfterLabel(text, "Date\\Time:", 10);
   const char* p = label != nullptr ? label : text;
   int32_t v[6] = {};
-  const char* separators = "--  ::";
+  // What follows each number; the blank between date and time is white space
+  // that the next number skips.
+  const char* separators = "-- ::";
   for (int i = 0; i < 6; ++i) {
     if (!reply::ReadInt(p, &v[i], &p)) return kLoggerBadReply;
-    if (i < 5 && separators[i + 1] != ' ') {
-      if (*p != separators[i + 1]) return kLoggerBadReply;
+    if (i < 5 && separators[i] != ' ') {
+      if (*p != separators[i]) return kLoggerBadReply;
       ++p;
     }
   }
