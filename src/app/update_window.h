@@ -55,7 +55,13 @@ struct UpdateSettings {
   float progress_step = 0;
   std::string app_data_folder;
 
-  std::string UpdaterName() const { return device_name + " Firmware Updater"; }
+  // The window caption, set at start-up to the build kind's updater name;
+  // opening a file for another kind changes the device name, not the caption.
+  std::string window_caption;
+
+  std::string UpdaterName() const {
+    return window_caption.empty() ? device_name + " Firmware Updater" : window_caption;
+  }
   bool FactorySwitch() const { return factory_mode || rep_mode; }
 };
 

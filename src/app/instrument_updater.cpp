@@ -1,0 +1,379 @@
+#include "app/instrument_updater.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/app_paths.h"
+#include "app/compat_checks.h"
+#include "app/error_report.h"
+#include "app/messages.h"
+#include "bsl/flash.h"
+#include "logger/logger_link.h"
+#include "protocol/instrument.h"
+#include "serial/clock.h"
+
+namespace halv {
+namespace {
+
+constexpr const char* kHostTag = "HalvBSL Host";
+constexpr uint8_t kFirstBaudIndex = 2;  // 9600 baud
+constexpr uint32_t kConnectRetries = 3;
+constexpr uint32_t kLoaderRetries = 3;
+constexpr int kReconnectAttempts = 3;
+constexpr uint32_t kReconnectPauseMs = 1500;
+constexpr int32_t kLowestBattery = 10;
+constexpr uint32_t kLoaderListeningVersion = 999;
+constexpr const char* kCalibratedAdc = "50.98";
+
+// The updater the loader host's progress reports go to while it programs.
+InstrumentUpdater* g_reporting = nullptr;
+
+int ReportToUpdater(uint32_t, uint32_t, int, char letter) {
+  return g_reporting != nullptr && g_reporting->ReportLoaderProgress(letter) ? 1 : 0;
+}
+
+}  // namespace
+
+InstrumentUpdater::InstrumentUpdater(UpdateWindow* window, DiagLog* log,
+                                     InstrumentConnection* connection, HostBSL* host)
+    : window_(window), log_(log), connection_(connection), host_(host) {}
+
+InstrumentUpdater::~InstrumentUpdater() {
+  if (g_reporting == this) g_reporting = nullptr;
+}
+
+void InstrumentUpdater::Status(const std::string& text) {
+  window_->ShowStatus(text);
+  window_->ProcessEvents();
+}
+
+void InstrumentUpdater::Advance(int amount) {
+  window_->SetProgress(window_->Progress() + amount);
+}
+
+int32_t InstrumentUpdater::Fail(UpdateFailure failure, int32_t code, const std::string& text,
+                                const char* caption) {
+  failure_ = failure;
+  if (!text.empty()) ShowErrorMessage(window_, log_, text, caption, kMessageError);
+  return code;
+}
+
+int32_t InstrumentUpdater::Run() {
+  if (busy_) return 0;  // a run never starts inside another
+  Prepare();
+  const int32_t result = UpdateInstrument();
+  Finish(result);
+  return result;
+}
+
+void InstrumentUpdater::Prepare() {
+  busy_ = true;
+  continue_ = true;
+  failure_ = UpdateFailure::kNone;
+  elapsed_seconds_ = 0;
+  window_->SetProgress(0);
+  window_->SetBusyCursor(true);
+  window_->SetConnectLabel(msg::DoNotDisconnect(DeviceName()));
+  settings_path_ = SettingsFilePath(settings.app_data_folder, DeviceName());
+  ClearCapturedSettings(connection_);
+  device_ = DeviceInfo{};
+  Status(msg::Connecting(DeviceName()));
+  start_tick_ = MsTick();
+}
+
+void InstrumentUpdater::Finish(int32_t result) {
+  if (result < 0) {
+    window_->HideStatus();
+    window_->SetProgress(0);
+    BSLDisconnect(host_);
+    DPDisconnect(connection_, false);
+    window_->SetConnectLabel(msg::ConnectDevice(DeviceName()));
+  } else {
+    elapsed_seconds_ = (MsTick() - start_tick_) / 1000;
+    if (device_.post_update_notice) ShowPostUpdateNotice(window_, log_, device_.kind);
+    window_->SetProgress(100);
+    window_->ShowStatus(msg::Success(elapsed_seconds_));
+    window_->InformationBeep();
+    window_->ProcessEvents();
+    LogMessage(log_, kLogError, kHostTag, "Finished updating device in %d seconds",
+               static_cast<int>(elapsed_seconds_));
+    remove(settings_path_.c_str());
+    window_->SetConnectLabel(msg::MayDisconnect(DeviceName()));
+  }
+  window_->SetBusyCursor(false);
+  busy_ = false;
+}
+
+bool InstrumentUpdater::ConfirmQuit() {
+  if (busy_ && window_->ShowNotice(msg::QuitGuard(Updater(), DeviceName()), msg::kDontQuitNow)) {
+    return false;
+  }
+  continue_ = false;
+  return true;
+}
+
+bool InstrumentUpdater::ReportLoaderProgress(char letter) {
+  if (letter == 'X') {
+    Advance(1);
+  } else if (letter == 'W') {
+    progress_position_ += settings.progress_step;
+    window_->SetProgress(static_cast<int>(progress_position_ + 0.5f));
+  }
+  window_->ProcessEvents();
+  return continue_;
+}
+
+int32_t InstrumentUpdater::Connect(bool* loader_listening) {
+  const int32_t rc = DPConnect(connection_, settings.port_name.c_str(), kFirstBaudIndex,
+                               kConnectRetries, &device_);
+  *loader_listening = rc == kBslAlreadyActive || rc == kBslWaitingForHost;
+  if (rc >= 0 || *loader_listening) return 1;
+  std::string text;
+  switch (rc) {
+    case kPortBusy:
+      text = msg::PortInUse(Port());
+      break;
+    case kPortNoDevice:
+      text = msg::PortUnavailable(Port());
+      break;
+    case kPortNoPermission:
+      text = msg::PortNoPermission(Port());
+      break;
+    case kLoggerNothingListening:
+    case kLoggerNoAnswer:
+      text = msg::UnableToConnect(Updater(), DeviceName(), Port());
+      break;
+    case kUpdateNotSupported:
+      text = device_.firmware_version != 0 && device_.kind != 0
+                 ? msg::DeviceNotSupported(Updater(), device_.kind_name.c_str(),
+                                           device_.firmware_version)
+                 : msg::UnknownDevice(Updater(), DeviceName(), Port());
+      break;
+    case -25:
+      text = msg::UnableToLogIn(Updater(), DeviceName(), Port());
+      break;
+    default:
+      text = msg::UnableToConnectError(Updater(), DeviceName(), Port(), rc);
+      break;
+  }
+  return Fail(UpdateFailure::kConnection, kUpdateConnectFailed, text, msg::kConnectionError);
+}
+
+int32_t InstrumentUpdater::CheckDevice() {
+  if (device_.kind != host_->image_kind) {
+    std::string text = msg::WrongDevice(Updater(), DeviceName(), device_.kind_name.c_str());
+    if (!settings.factory_mode) {
+      return Fail(UpdateFailure::kWrongDevice, kUpdateWrongDevice, text, msg::kWrongDevice);
+    }
+    if (!window_->AskOkCancel(text + msg::FactoryOverride(), msg::kWrongDevice)) {
+      return Fail(UpdateFailure::kCancelled, kUpdateWrongDevice, "", "");
+    }
+  }
+  if (!device_.supported) {
+    return Fail(UpdateFailure::kWrongDevice, kUpdateNotSupported, msg::FirmwareTooOld(DeviceName()),
+                msg::kFirmwareTooOld);
+  }
+  if (device_.firmware_version > settings.updater_firmware_version && !settings.factory_mode &&
+      !window_->AskOkCancel(msg::NewerFirmware(DeviceName()), msg::kNewerFirmware)) {
+    return Fail(UpdateFailure::kCancelled, kUpdateCancelled, "", "");
+  }
+  auto ask_revision = [this](std::string* reply) {
+    char text[32] = {};
+    uint32_t length = sizeof text;
+    uint32_t elapsed = 0;
+    const int32_t rc = DeviceCommand(ConnectionLink(connection_), "get -hver\r", '>', 1500, text,
+                                     &length, &elapsed);
+    if (rc < 1) return false;
+    reply->assign(text, length);
+    return true;
+  };
+  if (!HardwareRevisionCheck(window_, log_, settings, kHardwareRevisionRule, ask_revision) ||
+      !FirmwareVersionCheck(window_, log_, settings, device_)) {
+    return Fail(UpdateFailure::kWrongDevice, kUpdateNotSupported, "", "");
+  }
+  return 1;
+}
+
+int32_t InstrumentUpdater::CheckBattery() {
+  if (!device_.check_battery) return 1;
+  Status(msg::kCheckingBattery);
+  int32_t percent = -1;
+  const int32_t rc = DPCheckBattery(connection_, &percent);
+  if (rc > 0 && percent < kLowestBattery) {
+    return Fail(UpdateFailure::kBattery, kUpdateBatteryLow, msg::BatteryTooLow(),
+                msg::kBatteriesTooLow);
+  }
+  return 1;
+}
+
+int32_t InstrumentUpdater::SaveSettings() {
+  if (!device_.keeps_settings) return 1;
+  Status(msg::SavingSettings(DeviceName()));
+  if (device_.needs_login) {
+    const int32_t rc = DPLogin(connection_);
+    if (rc < 0) {
+      return Fail(UpdateFailure::kSettings, rc, msg::SettingsNotRetrieved(Updater(), DeviceName()),
+                  msg::kLoginError);
+    }
+  }
+  // A settings file left by an update that did not finish may hold settings
+  // the device has lost since: it is kept, not overwritten.
+  const std::string kept = KeepEarlierSettingsFile(settings_path_);
+  if (!kept.empty()) {
+    LogMessage(log_, kLogNote, kHostTag, "Kept the settings file of an earlier update as %s",
+               kept.c_str());
+  }
+  const int32_t rc = DPSaveInfo(connection_, settings_path_.c_str());
+  if (rc < 0 && rc != -35) {
+    return Fail(UpdateFailure::kSettings, rc, msg::SettingsNotRetrieved(Updater(), DeviceName()),
+                msg::kSettingsError);
+  }
+  return 1;
+}
+
+int32_t InstrumentUpdater::Program() {
+  window_->SetProgress(6);
+  Status(msg::kStartingLoader);
+  int32_t rc =
+      BSLConnect(host_, settings.port_name.c_str(), device_.loader_baud, true, kLoaderRetries);
+  if (rc == kBslNoLoader) {
+    return Fail(UpdateFailure::kLoader, rc, msg::NoWorkingLoader(DeviceName()),
+                msg::kFirmwareLoaderError);
+  }
+  if (rc < 0) {
+    return Fail(UpdateFailure::kLoader, kUpdateLoaderFailed,
+                msg::LoaderUnreachable(Updater(), DeviceName()), msg::kFirmwareLoaderError);
+  }
+  Advance(2);
+  Status(msg::kErasing);
+  const bool extended = device_.extended_addresses != 0;
+  g_reporting = this;
+  ScopedLoaderProgress progress(ReportToUpdater);
+  rc = BSLEraseINFO(host_, device_.info_start, device_.info_segment_count,
+                    device_.info_segment_size, extended);
+  if (rc < 0) {
+    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
+                msg::kInfoEraseError);
+  }
+  rc = BSLEraseFlash(host_, device_.flash_start, device_.flash_end, extended);
+  if (rc < 0) {
+    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
+                msg::kFirmwareEraseError);
+  }
+  progress_position_ = 21.0f;
+  window_->SetProgress(21);
+  Status(msg::kUploading);
+  rc = BSLSendFirmware(host_, extended);
+  if (rc < 0) {
+    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
+                msg::kFirmwareUploadError);
+  }
+  Status(msg::Restarting(DeviceName()));
+  rc = BSLSendVectors(host_);
+  if (rc < 0) {
+    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
+                msg::kFirmwareUploadError);
+  }
+  return 1;
+}
+
+int32_t InstrumentUpdater::Reconnect() {
+  BSLDisconnect(host_);
+  WaitMs(static_cast<uint32_t>(device_.restart_delay_ms));
+  window_->SetProgress(92);
+  window_->ProcessEvents();
+  int32_t rc = 0;
+  for (int attempt = 0; attempt < kReconnectAttempts; ++attempt) {
+    rc = DPConnect(connection_, settings.port_name.c_str(), kFirstBaudIndex, kConnectRetries,
+                   &device_);
+    if (rc > 0) break;
+    WaitMs(static_cast<uint32_t>(attempt) * kReconnectPauseMs);
+  }
+  if (rc < 0) {
+    return Fail(UpdateFailure::kConnection, rc, msg::DeviceError(Updater(), DeviceName(), rc),
+                msg::kConnectionError);
+  }
+  if (device_.needs_login && DPLogin(connection_) < 0) {
+    ShowErrorMessage(window_, log_, msg::LoginAfterUpdateFailed(Updater(), DeviceName()),
+                     msg::kLoginError, kMessageError);
+  }
+  return 1;
+}
+
+int32_t InstrumentUpdater::CheckNewFirmware() {
+  Advance(2);
+  Status(msg::kCheckingFirmware);
+  const int32_t rc = DPCheckFirmware(connection_, device_.post_check_argument);
+  if (rc < 0) {
+    return Fail(UpdateFailure::kFirmwareCheck, rc, msg::FirmwareCorrupt(DeviceName()),
+                msg::kFirmwareError);
+  }
+  return 1;
+}
+
+void InstrumentUpdater::RestoreSettings() {
+  Advance(2);
+  Status(msg::kRestoringSettings);
+  if (!device_.keeps_settings) return;
+  const bool replace = settings.replace_serial_number && !settings.new_serial_number.empty();
+  const int32_t rc = DPRestoreInfo(connection_, settings_path_.c_str(),
+                                   replace ? settings.new_serial_number.c_str() : nullptr);
+  if (rc >= 0) return;
+  const std::string updater = Updater();
+  if (rc == -102) {
+    ShowErrorMessage(window_, log_, msg::SettingsFileMissing(updater, DeviceName()),
+                     msg::kSettingsError, kMessageError);
+  }
+  std::string text;
+  if (rc == -105 || rc == -106) {
+    text = msg::SettingsFileUnreadable(updater, DeviceName(), rc);
+  } else if (rc == -35) {
+    text = msg::SomeSettingsNotRestored(updater, DeviceName());
+  } else {
+    text = msg::SettingsNotRestored(updater, DeviceName(), rc);
+  }
+  ShowErrorMessage(window_, log_, text, msg::kSettingsError, kMessageError);
+}
+
+int32_t InstrumentUpdater::EraseData() {
+  Advance(2);
+  if (!device_.erase_data || settings.dont_erase_data) return 1;
+  Status(msg::kErasingData);
+  const int32_t rc = DPEraseData(connection_);
+  if (rc >= 0) return 1;
+  const std::string text = rc == -65 ? msg::DataChipErrors(Updater(), DeviceName())
+                                     : msg::DataNotErased(Updater(), DeviceName(), rc);
+  return Fail(UpdateFailure::kDataErase, rc, text, msg::kDataEraseError);
+}
+
+int32_t InstrumentUpdater::UpdateInstrument() {
+  bool loader_listening = false;
+  int32_t rc = Connect(&loader_listening);
+  if (rc < 0) return rc;
+  Advance(2);
+  if (loader_listening) {
+    // The loader of an earlier, unfinished update is waiting: program at
+    // once and restore from the settings file that update left.
+    LookupDeviceKind(host_->image_kind, kLoaderListeningVersion, &device_);
+  } else {
+    if ((rc = CheckDevice()) < 0) return rc;
+    if ((rc = CheckBattery()) < 0) return rc;
+    Advance(2);
+    if ((rc = SaveSettings()) < 0) return rc;
+  }
+  DPDisconnect(connection_, false);
+  if ((rc = Program()) < 0) return rc;
+  if ((rc = Reconnect()) < 0) return rc;
+  if ((rc = CheckNewFirmware()) < 0) return rc;
+  RestoreSettings();
+  if (device_.set_time) DPSetTime(connection_);
+  if ((rc = EraseData()) < 0) return rc;
+  const char* adc = CapturedAdc(connection_);
+  if (adc == nullptr || adc[0] == '\0' || strcmp(adc, kCalibratedAdc) != 0) {
+    device_.post_update_notice = 1;
+  }
+  DPDisconnect(connection_, true);
+  return 1;
+}
+
+}  // namespace halv

@@ -1,0 +1,183 @@
+// halvbsl-cli: the instrument update from a terminal, over the same engine as
+// the window.
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/app_paths.h"
+#include "app/compat_checks.h"
+#include "app/firmware_file.h"
+#include "app/instrument_updater.h"
+#include "bsl/ti_text.h"
+#include "cli/cli_options.h"
+#include "cli/exit_status.h"
+#include "cli/terminal_window.h"
+#include "protocol/instrument.h"
+#include "serial/clock.h"
+#include "serial/port_enum.h"
+
+namespace halv::cli {
+namespace {
+
+constexpr int kBuildKind = kKindPumatic;
+
+// Long waits of the engine look at Ctrl-C through the window's events.
+class TerminalPump : public EventPump {
+ public:
+  explicit TerminalPump(TerminalWindow* window) : window_(window) {}
+  void WaitForInput(uint32_t max_ms) override { CurrentClock().SleepMs(max_ms); }
+  void DispatchPending() override { window_->ProcessEvents(); }
+
+ private:
+  TerminalWindow* window_;
+};
+
+std::string ProgramFolder() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return ".";
+  std::string text(path, static_cast<size_t>(n));
+  const size_t slash = text.rfind('/');
+  return slash == std::string::npos ? "." : text.substr(0, slash);
+}
+
+TerminalWindow::Streams TerminalStreams() {
+  TerminalWindow::Streams s;
+  s.out_is_terminal = isatty(STDOUT_FILENO) != 0;
+  s.in_is_terminal = isatty(STDIN_FILENO) != 0;
+  return s;
+}
+
+// The state a run starts from: the build's kind and image, the switches.
+UpdateSettings StartSettings(const Options& o, const HostBSL& host, const std::string& folder) {
+  DeviceInfo kind;
+  LookupDeviceKind(kBuildKind, 0, &kind);
+  UpdateSettings s;
+  s.device_name = kind.kind_name.c_str();
+  s.window_caption = s.device_name + " Firmware Updater";
+  s.port_name = o.port;
+  s.port_display_text = o.port;
+  s.factory_mode = o.factory;
+  s.rep_mode = o.rep;
+  s.replace_serial_number = o.replace_serial_number;
+  s.new_serial_number = o.new_serial_number;
+  s.dont_erase_data = o.no_erase;
+  s.updater_firmware_version = host.image_version;
+  s.progress_step = ProgressStep(host.image_length);
+  s.app_data_folder = folder;
+  return s;
+}
+
+int ListPorts(DiagLog* log) {
+  PortEntry entries[kMaxPortEntries];
+  int32_t count = 0;
+  const int32_t rc = CommPortEnum(log, entries, kMaxPortEntries, &count, false);
+  if (rc < 0 || count == 0) {
+    printf("No Comm Ports Found\n");
+    return kExitSuccess;
+  }
+  for (int32_t i = 0; i < count; ++i) printf("%s\n", entries[i].display_text.c_str());
+  return kExitSuccess;
+}
+
+int Dump(TerminalWindow* window, DiagLog* log, HostBSL* host, const std::string& file) {
+  const int32_t rc = BSLWriteTIFile(host, file.c_str());
+  if (rc < 0) {
+    window->ShowMessageBox(
+        "The firmware image could not be written to \"" + file + "\".\nError " + std::to_string(rc),
+        "Dump Error", kMessageError);
+    LogMessage(log, kLogError, "HalvBSL Host", "Dump to %s failed (%d)", file.c_str(), rc);
+    return kExitFirmwareFile;
+  }
+  printf("Wrote %s (%s)\n", file.c_str(), host->image_name.c_str());
+  return kExitSuccess;
+}
+
+int Info(InstrumentConnection* connection, const UpdateSettings& settings) {
+  DeviceInfo device;
+  const int32_t rc = DPConnect(connection, settings.port_name.c_str(), 2, 3, &device);
+  if (rc == kBslAlreadyActive || rc == kBslWaitingForHost) {
+    printf("A firmware loader is listening on %s (%d): an earlier update did not finish.\n",
+           settings.port_name.c_str(), rc);
+    return kExitSuccess;
+  }
+  if (rc < 0 && rc != kProtocolCannotUpdate) {
+    fprintf(stderr, "Could not identify the device on %s (error %d).\n", settings.port_name.c_str(),
+            rc);
+    return kExitConnection;
+  }
+  printf("Device:    %s (kind %d)\n", device.kind_name.c_str(), device.kind);
+  printf("Reports:   %s\n", device.identification.c_str());
+  printf("Version:   %s\n", msg::Version(device.firmware_version).c_str());
+  const bool updatable = rc >= 0 && device.kind == kBuildKind && device.supported;
+  printf("Update:    %s\n",
+         updatable ? "this updater can update it" : "this updater cannot update it");
+  DPDisconnect(connection, false);
+  return kExitSuccess;
+}
+
+int Update(TerminalWindow* window, DiagLog* log, HostBSL* host, UpdateSettings settings) {
+  InstrumentConnection connection(log);
+  InstrumentUpdater updater(window, log, &connection, host);
+  updater.settings = std::move(settings);
+  InterruptGuard guard;
+  window->on_interrupt = [&updater] { updater.ConfirmQuit(); };
+  TerminalPump pump(window);
+  EventPump* previous = SetEventPump(&pump);
+  const int32_t rc = updater.Run();
+  SetEventPump(previous);
+  window->EndLine();
+  return rc >= 0 ? kExitSuccess : ExitStatusFor(updater.Failure());
+}
+
+int Main(int argc, char** argv) {
+  Options options;
+  std::string error;
+  if (!ParseOptions(argc, argv, &options, &error)) {
+    fprintf(stderr, "halvbsl-cli: %s\nTry 'halvbsl-cli --help'.\n", error.c_str());
+    return kExitBadArguments;
+  }
+  if (options.command == Command::kHelp) {
+    fputs(HelpText().c_str(), stdout);
+    return kExitSuccess;
+  }
+  const std::string folder = ApplicationDataFolder(ProgramFolder());
+  DiagLog log;
+  HostBSL host(&log);
+  UpdateSettings settings = StartSettings(options, host, folder);
+  const std::string log_path =
+      options.log_file.empty() ? ErrorLogPath(folder, settings.UpdaterName()) : options.log_file;
+  CreateDiagLog(&log, log_path.c_str(), kLogProgress, false);
+
+  TerminalWindow window(TerminalStreams(), options.yes);
+  if (options.command == Command::kPorts) return ListPorts(&log);
+  if (host.construction_error < 0) {
+    ReportConstructionError(&window, &log, settings, host.construction_error);
+    return kExitFirmwareFile;
+  }
+  if (!options.firmware_file.empty() &&
+      OpenFirmwareFile(&window, &log, &host, &settings, options.firmware_file, kBuildKind) < 0) {
+    return kExitFirmwareFile;
+  }
+  switch (options.command) {
+    case Command::kDump:
+      return Dump(&window, &log, &host, options.dump_file);
+    case Command::kInfo: {
+      InstrumentConnection connection(&log);
+      return Info(&connection, settings);
+    }
+    case Command::kUpdate:
+      return Update(&window, &log, &host, settings);
+    default:
+      return kExitBadArguments;
+  }
+}
+
+}  // namespace
+}  // namespace halv::cli
+
+int main(int argc, char** argv) {
+  return halv::cli::Main(argc, argv);
+}
