@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "bsl/ti_text.h"
+
 namespace halv {
 
 HostBSL::HostBSL(DiagLog* log_record) : log(log_record) {
@@ -9,6 +11,7 @@ HostBSL::HostBSL(DiagLog* log_record) : log(log_record) {
   command_buffer = new (std::nothrow) char[kBslBufferSize];
   scratch_buffer = new (std::nothrow) char[kBslBufferSize];
   if (command_buffer == nullptr || scratch_buffer == nullptr) construction_error = kBslNoMemory;
+  InstallBuiltInImage(this, kBuiltInImage);
 }
 
 HostBSL::~HostBSL() {
