@@ -11,12 +11,23 @@ namespace {
 constexpr uint32_t kErasedWord = 0xFFFF;
 constexpr size_t kDigitsPerWord = 4;
 
-// The value of a hexadecimal digit, or -1.
+// The value of every byte as a hexadecimal digit, or -1: files can be large,
+// so each character costs one look-up.
+struct HexTable {
+  int8_t value[256];
+  constexpr HexTable() : value() {
+    for (int c = 0; c < 256; ++c) {
+      value[c] = -1;
+      if (c >= '0' && c <= '9') value[c] = static_cast<int8_t>(c - '0');
+      if (c >= 'A' && c <= 'F') value[c] = static_cast<int8_t>(c - 'A' + 10);
+      if (c >= 'a' && c <= 'f') value[c] = static_cast<int8_t>(c - 'a' + 10);
+    }
+  }
+};
+constexpr HexTable kHex;
+
 int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
+  return kHex.value[static_cast<unsigned char>(c)];
 }
 
 char UpperDigit(int value) {
