@@ -199,6 +199,7 @@ int32_t PosixOpenError(int error) {
     case ENOENT:
     case ENODEV:
     case ENXIO:
+    case EIO:  // a port slot with no UART behind it; -EIO would read as busy (-5)
       return kPortNoDevice;
     case EBUSY:
     case EWOULDBLOCK:

@@ -53,7 +53,8 @@ TEST(PosixOpenError, MapsToThePortCodes) {
   EXPECT_EQ(PosixOpenError(ENXIO), -2);
   EXPECT_EQ(PosixOpenError(EBUSY), -5);
   EXPECT_EQ(PosixOpenError(EACCES), -13);
-  EXPECT_EQ(PosixOpenError(EIO), -EIO);
+  EXPECT_EQ(PosixOpenError(EIO), -2);
+  EXPECT_EQ(PosixOpenError(EINVAL), -EINVAL);
 }
 
 TEST_F(PtyTest, ReplyInTwoPiecesIsCollected) {
