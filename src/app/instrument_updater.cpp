@@ -8,6 +8,7 @@
 #include "app/error_report.h"
 #include "app/messages.h"
 #include "bsl/flash.h"
+#include "bsl/loader_progress.h"
 #include "logger/logger_link.h"
 #include "protocol/instrument.h"
 #include "serial/clock.h"

@@ -10,6 +10,7 @@
 #include "app/compat_checks.h"
 #include "app/firmware_file.h"
 #include "app/instrument_updater.h"
+#include "app/messages.h"
 #include "bsl/ti_text.h"
 #include "cli/cli_options.h"
 #include "cli/exit_status.h"
