@@ -93,9 +93,10 @@ bool FindUsbDevice(const fs::path& tty, const fs::path& root, fs::path* usb) {
   const std::string root_text = root.string();
   for (int level = 0; level < kMaxWalkUp; ++level) {
     const std::string dir_text = dir.string();
-    if (dir_text.size() <= root_text.size() ||
-        dir_text.compare(0, root_text.size(), root_text) != 0)
-      return false;
+    const bool inside = dir_text.size() > root_text.size() &&
+                        dir_text.compare(0, root_text.size(), root_text) == 0 &&
+                        (root_text.back() == '/' || dir_text[root_text.size()] == '/');
+    if (!inside) return false;
     if (fs::exists(dir / "idVendor", ec) && fs::exists(dir / "idProduct", ec)) {
       *usb = dir;
       return true;
@@ -197,7 +198,7 @@ int32_t ReadSystemPorts(const std::string& sysfs_root, DiagLog* log,
   }
   int32_t found = 0;
   try {
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
       SystemPort port;
       if (!ReadOnePort(it->path(), root, log, &port)) continue;
       ports->push_back(port);

@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 
+#include "serial/linux_ports.h"
 #include "serial/posix_port.h"
 #include "support/temp_dir.h"
 
@@ -389,6 +390,28 @@ TEST(CommPortEnum, OddAttributeFilesAreHandled) {
   EXPECT_EQ(accented.substr(8), accents.substr(0, 54));
   // Whether root may read the unreadable file does not matter; it is listed.
   EXPECT_EQ(l.entries[4].port_name, "ttyUSB4");
+}
+
+TEST(ReadSystemPorts, UsbFactsFormTheFriendlyNameAndInstanceIdentifier) {
+  PortTree tree;
+  tree.AddUsbPort("ttyUSB0", {{"idVendor", "10c4"},
+                              {"idProduct", "ea60"},
+                              {"serial", "0001"},
+                              {"manufacturer", "Silicon Labs"},
+                              {"product", "CP2102"}});
+  tree.AddUsbPort("ttyUSB1", {{"idVendor", "zz"}, {"idProduct", "6001"}, {"product", "X"}});
+  tree.AddUsbPort("ttyUSB2",
+                  {{"idVendor", "403"}, {"idProduct", "6001"}, {"serial", std::string(90, 'S')}});
+  std::vector<SystemPort> ports;
+  ASSERT_EQ(ReadSystemPorts(tree.sources.sysfs_root, nullptr, &ports), 3);
+  std::map<std::string, SystemPort> by_name;
+  for (const SystemPort& p : ports) by_name[std::string(p.port_name.view())] = p;
+  EXPECT_EQ(by_name["ttyUSB0"].friendly_name, "Silicon Labs CP2102 (ttyUSB0)");
+  EXPECT_EQ(by_name["ttyUSB0"].instance_id, "USB\\VID_10C4&PID_EA60\\0001");
+  EXPECT_EQ(by_name["ttyUSB1"].instance_id, "");
+  EXPECT_EQ(by_name["ttyUSB2"].friendly_name, "");
+  EXPECT_EQ(by_name["ttyUSB2"].instance_id.view(),
+            "USB\\VID_0403&PID_6001\\" + std::string(42, 'S'));
 }
 
 }  // namespace
