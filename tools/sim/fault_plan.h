@@ -1,0 +1,26 @@
+// Faults a simulated device can be told to show, all deterministic: which
+// loader frame goes unanswered or is refused, when the line is pulled, and
+// the firmware's misbehaviours.
+#pragma once
+
+#include <cstdint>
+
+namespace halv::sim {
+
+struct FaultPlan {
+  // Loader frames are counted from 1 (every line to the attached loader that
+  // begins with a command letter). 0 means never.
+  uint32_t drop_frame = 0;      // this frame is lost: not carried out, no answer
+  uint32_t refuse_frame = 0;    // this frame is answered "-" and not carried out
+  uint32_t drop_every = 0;      // every Kth frame is lost
+  uint32_t refuse_every = 0;    // every Kth frame is refused
+  uint32_t unplug_after = 0;    // the line is pulled once this frame was answered
+  bool silent = false;          // the device answers nothing at all
+  bool echo = false;            // a relay on the line echoes every byte
+  bool post_corrupt = false;    // "post" always answers "Code Corrupt!"
+  bool dataflash_fail = false;  // "yes" answers "DataFlash FAIL"
+  int battery_percent = -1;     // what "get -batt" reports (-1: the profile's)
+  bool no_loader = false;       // the start request answers "HalvBSL MISSING"
+};
+
+}  // namespace halv::sim
