@@ -117,9 +117,13 @@ WebAnswer WebClient::Wait(QNetworkReply* reply, UserInput input, bool keep_body)
                                            : QEventLoop::AllEvents);
   }
   silence.stop();
+  // The loop also ends when the application quits: a request that has not
+  // finished by then has failed, whatever arrived of it.
+  const bool interrupted = !reply->isFinished();
+  if (interrupted) reply->abort();
 
   if (send_begun && !send_ended) emit WorkEnd(WorkMode::kSending);
-  if (reply->error() == QNetworkReply::NoError && !too_long) {
+  if (reply->error() == QNetworkReply::NoError && !too_long && !interrupted) {
     const QByteArray rest = reply->readAll();
     if (keep_body && answer.body.size() + rest.size() > kMaxAnswerBytes) {
       too_long = true;
@@ -131,6 +135,8 @@ WebAnswer WebClient::Wait(QNetworkReply* reply, UserInput input, bool keep_body)
   if (timed_out) {
     answer.error_text =
         QStringLiteral("The server did not answer within %1 ms.").arg(time_limit_ms_);
+  } else if (interrupted) {
+    answer.error_text = QStringLiteral("The request was interrupted: the program is closing.");
   } else if (too_long) {
     answer.error_text =
         QStringLiteral("The server's answer is longer than %1 bytes.").arg(kMaxAnswerBytes);
