@@ -227,13 +227,13 @@ void frmWeb::btnSendFileClick() {
                                           setup_.install_folder, kAnyFileFilter);
   if (path.isEmpty()) return;
 
+  const QString name = QFileInfo(path).fileName();
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
-    ReportSendFileError(file.errorString(), !QFileInfo::exists(path));
+    ReportSendFileError(name, file.errorString(), !QFileInfo::exists(path));
     return;
   }
   const qint64 size = file.size();
-  const QString name = QFileInfo(path).fileName();
   if (size > kMaxSendFileBytes) {
     desktop_->ShowMessage("The file \"" + name + "\" is too big.\n\n" +
                               "The maximum file size you can send with your feedback\n" +

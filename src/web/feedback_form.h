@@ -112,7 +112,7 @@ class frmWeb : public QDialog {
   // The first failed check's message and focus; true when all pass.
   bool CheckFields();
   void Warn(const QString& text, const QString& caption, QWidget* focus);
-  void ReportSendFileError(const QString& error_text, bool missing);
+  void ReportSendFileError(const QString& file_name, const QString& error_text, bool missing);
 
   std::unique_ptr<WebDesktop> own_desktop_;
   WebDesktop* desktop_;

@@ -81,8 +81,9 @@ FileRead ReadFileToSend(const QString& path, qint64 max_bytes) {
 
 }  // namespace
 
-void frmWeb::ReportSendFileError(const QString& error_text, bool missing) {
-  const QString start = "Error sending the file \"" + edSendFile->text() + "\". ";
+void frmWeb::ReportSendFileError(const QString& file_name, const QString& error_text,
+                                 bool missing) {
+  const QString start = "Error sending the file \"" + file_name + "\". ";
   QString text;
   if (missing || error_text.contains(QLatin1String("cannot find the file"))) {
     text = start + "\nThe file is empty or can't be found on the system." +
@@ -138,7 +139,7 @@ int32_t frmWeb::Upload() {
   if (!edSendFile->text().isEmpty()) {
     const FileRead read = ReadFileToSend(send_file_path_, kMaxSendFileBytes);
     if (!read.ok) {
-      ReportSendFileError(read.error_text, read.missing);
+      ReportSendFileError(edSendFile->text(), read.error_text, read.missing);
       return kUploadNotSent;
     }
     body->append(FilePart(send_file_path_, read.content));

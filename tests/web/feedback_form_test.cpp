@@ -340,6 +340,12 @@ TEST_F(FeedbackFormTest, APickedFileThatVanishedIsReportedAndNothingSent) {
             "system.\n\nPlease check your file name and try again.");
   EXPECT_EQ(desktop_.boxes[0].caption, "Error Reading File");
   EXPECT_EQ(desktop_.boxes[0].icon, BoxIcon::kError);
+
+  // Picking a file that is gone by then says so too.
+  form_.btnSendFileClick();
+  EXPECT_EQ(form_.edSendFile->text(), "");
+  ASSERT_EQ(desktop_.boxes.size(), 2u);
+  EXPECT_EQ(desktop_.boxes[1].text, desktop_.boxes[0].text);
 }
 
 // The progress bar shows only for bodies above 2097152 bytes: the server
