@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # The README's run command: starts a simulated Pumatic on a pseudo-terminal,
-# connects the loader host to it, shows what the device saw and stops the
-# simulator again. No display and no hardware needed.
+# updates it with halvbsl-cli, shows what the device holds afterwards and
+# stops the simulator again. No display and no hardware needed.
 set -euo pipefail
 build=${1:-build/default}
 sim=$build/tools/sim/halvsim
-demo=$build/tools/demo/halvbsl-demo
-for exe in "$sim" "$demo"; do
+cli=$build/src/cli/halvbsl-cli
+for exe in "$sim" "$cli"; do
   if [[ ! -x $exe ]]; then
     echo "run-demo: $exe is missing; build first (make build)" >&2
     exit 1
@@ -41,13 +41,17 @@ fi
 echo "== A simulated Pumatic runs on $pty"
 
 rc=0
-"$demo" connect "$pty" || rc=$?
+# The settings file and error log go to a folder of the demo's own.
+XDG_DATA_HOME="$work/data" "$cli" update --port "$pty" --yes || rc=$?
+echo "== The error log of the run is kept in $work/data/Halvard/HalvBSL (removed at exit):"
+tail -n 3 "$work/data/Halvard/HalvBSL/Pumatic Firmware Updater.errors.txt" 2>/dev/null | sed 's/^/   /' || true
 
 kill -TERM "$pid"
 wait "$pid" || rc=$?
 pid=
-echo "== What the device saw (transcript):"
-sed 's/^/   /' "$work/transcript.jsonl"
+echo "== What the device saw: $(wc -l <"$work/transcript.jsonl") exchanges; the first and last:"
+head -n 3 "$work/transcript.jsonl" | sed 's/^/   /'
+tail -n 3 "$work/transcript.jsonl" | sed 's/^/   /'
 echo "== The device at the end:"
-head -n 6 "$work/dump.txt" | sed 's/^/   /'
+head -n 8 "$work/dump.txt" | sed 's/^/   /'
 exit "$rc"
