@@ -122,6 +122,31 @@ TEST(HalvsimPty, LinkTranscriptAndDumpOfARun) {
   EXPECT_NE(test::ReadWholeFile(dump).find("setting sn: \"PM-1\""), std::string::npos);
 }
 
+// Reads one answer ending in end, or "" when the line failed.
+std::string Exchange(SerialChannel* channel, const char* text, char end) {
+  if (DSWriteText(channel, text) < 0 || DSWait(channel, 1000, end) <= 0) return "";
+  char reply[64] = {};
+  uint32_t count = 0;
+  if (DSRead(channel, reply, sizeof reply - 1, &count) < 0) return "";
+  return reply;
+}
+
+TEST(HalvsimPty, PulledLineComesBackAsANewTerminalWithTheSameDevice) {
+  test::TempDir dir;
+  const std::string link = dir.File("ttySIM");
+  Halvsim sim({"--state", "attached", "--unplug-after", "1", "--replug-ms", "300", "--link", link});
+  SerialChannel channel;
+  ASSERT_EQ(DSOpen(&channel, link.c_str(), 9600), 1);
+  EXPECT_EQ(Exchange(&channel, "g.0095\r", '\r'), "+7+\r");
+  EXPECT_EQ(Exchange(&channel, "\r", '\r'), "");  // the line is gone
+  DSClose(&channel);
+  struct stat st {};
+  for (int i = 0; i < 40 && lstat(link.c_str(), &st) != 0; ++i) usleep(50000);
+  ASSERT_EQ(DSOpen(&channel, link.c_str(), 9600), 1);
+  EXPECT_EQ(Exchange(&channel, "\r", '\r'), "?\r");  // still attached
+  DSClose(&channel);
+}
+
 TEST(HalvsimPty, HelpAndBadOptions) {
   for (const auto& [option, status] :
        {std::pair<std::string, int>{"--help", 0}, {"--kind nosuch", 2}, {"--frobnicate", 2}}) {

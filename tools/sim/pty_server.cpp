@@ -18,6 +18,10 @@ namespace {
 
 // Poll at least this often, so that a time-out or a signal is seen promptly.
 constexpr int kMaxPollMs = 50;
+// A pulled line's terminal stays this long, so that the host can still read
+// the answer that went out just before the pull (closing the terminal
+// discards what it holds).
+constexpr uint64_t kPullGraceUs = 100000;
 
 struct RateCode {
   speed_t code;
@@ -78,10 +82,10 @@ int32_t PtyServer::Open() {
 }
 
 void PtyServer::CloseTerminal() {
+  RemoveLink(link_);  // first, so that nobody finds the link to a closed terminal
   if (master_ >= 0) close(master_);
   if (slave_ >= 0) close(slave_);
   master_ = slave_ = -1;
-  RemoveLink(link_);
 }
 
 // The host sets the rate on its side of the terminal; the line follows it.
@@ -121,8 +125,12 @@ void PtyServer::Run(volatile sig_atomic_t* stop, volatile sig_atomic_t* replug,
   while (!*stop) {
     uint64_t now = MonotonicUs();
     if (line_.Pulled(now)) {
-      if (master_ >= 0) {
+      if (master_ >= 0 && now < line_.PulledAtUs() + kPullGraceUs) {
         Pump(now);  // what crossed the line before the pull still arrives
+        poll(nullptr, 0, 10);
+        continue;
+      }
+      if (master_ >= 0) {
         CloseTerminal();
         pulled_at = now;
         fprintf(stderr, "halvsim: line pulled\n");

@@ -48,6 +48,7 @@ class SimLine : public ReplySink {
   // A pulled line passes nothing; plugging it back in makes a new connection
   // (ports opened before the pull stay dead).
   bool Pulled(uint64_t now_us) const { return now_us >= pulled_at_us_; }
+  uint64_t PulledAtUs() const { return pulled_at_us_; }
   void Pull(uint64_t now_us);
   void Plug();
   uint32_t Generation() const { return generation_; }
