@@ -8,7 +8,9 @@ build: bootstrap
 	cmake --preset default >/dev/null
 	cmake --build --preset default
 
-run: build
+run: bootstrap
+	cmake --preset default >/dev/null
+	cmake --build --preset default --target halvbsl-cli halvsim
 	tools/run-demo.sh build/default
 
 format-check: bootstrap

@@ -129,6 +129,8 @@ int Update(TerminalWindow* window, DiagLog* log, HostBSL* host, UpdateSettings s
   EventPump* previous = SetEventPump(&pump);
   const int32_t rc = updater.Run();
   SetEventPump(previous);
+  LogMessage(log, kLogProgress, "HalvBSL Host", "Fixed waits of the run: %llu ms",
+             static_cast<unsigned long long>(WaitedMsTotal()));
   window->EndLine();
   return rc >= 0 ? kExitSuccess : ExitStatusFor(updater.Failure());
 }

@@ -25,6 +25,7 @@ class SleepingPump : public EventPump {
 
 Clock* g_clock = nullptr;
 EventPump* g_pump = nullptr;
+uint64_t g_waited_ms = 0;
 
 // Below this a wait is a plain sleep; from it on the window is kept alive.
 constexpr uint32_t kPumpingWaitMs = 170;
@@ -61,7 +62,12 @@ uint32_t MsTick() {
   return static_cast<uint32_t>(CurrentClock().NowMs());
 }
 
+uint64_t WaitedMsTotal() {
+  return g_waited_ms;
+}
+
 int32_t WaitMs(uint32_t ms) {
+  g_waited_ms += ms;
   if (ms < kPumpingWaitMs) {
     CurrentClock().SleepMs(ms);
     return 0;

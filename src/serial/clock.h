@@ -45,6 +45,10 @@ uint32_t MsTick();
 // the event pump keeps the window alive during the wait.
 int32_t WaitMs(uint32_t ms);
 
+// How many milliseconds WaitMs was asked to wait since the program started:
+// the fixed pauses of the protocols, for a benchmark to set against the wire.
+uint64_t WaitedMsTotal();
+
 // Local time minus universal time, in seconds, daylight saving included.
 int32_t UtcOffsetSeconds();
 
