@@ -28,6 +28,8 @@ class SimInstrumentTest : public ::testing::Test {
   }
 
   void Start(DeviceSetup setup = {}) {
+    use_backend.reset();
+    backend.reset();
     device = std::make_unique<SimDevice>(*FindDeviceProfile("pumatic"), setup);
     backend = std::make_unique<SimPortBackend>(*device, kPort);
     backend->Listen(&clock);
@@ -56,11 +58,17 @@ TEST_F(SimInstrumentTest, ConnectIdentifiesThePumaticAndItsChecksAnswer) {
 }
 
 TEST_F(SimInstrumentTest, ConnectFindsTheLoaderListening) {
-  DeviceSetup attached;
-  attached.start = DeviceState::kLoaderAttached;
-  Start(attached);
-  DeviceInfo info;
-  EXPECT_EQ(DPConnect(&connection, kPort, 2, 3, &info), -80);
+  for (const auto& [state, result] : {std::pair{DeviceState::kLoaderAttached, -80},
+                                      std::pair{DeviceState::kLoaderWaiting, -81}}) {
+    DeviceSetup setup;
+    setup.start = state;
+    DPDisconnect(&connection, false);
+    use_backend.reset();
+    backend.reset();
+    Start(setup);
+    DeviceInfo info;
+    EXPECT_EQ(DPConnect(&connection, kPort, 2, 3, &info), result) << StateName(state);
+  }
 }
 
 // The road of one update: settings saved, the built-in image programmed, the
