@@ -51,6 +51,7 @@ TfrmMain::TfrmMain(MainWindowSetup setup, QWidget* parent)
 }
 
 TfrmMain::~TfrmMain() {
+  DestroyFeedbackWindow();
   if (busy_cursor_) QApplication::restoreOverrideCursor();
 }
 

@@ -27,6 +27,7 @@ class QWidget;
 
 namespace halv {
 class InstrumentUpdater;
+class frmWeb;
 struct HostBSL;
 struct InstrumentConnection;
 }  // namespace halv
@@ -119,6 +120,11 @@ class TfrmMain : public QMainWindow, public UpdateWindow {
   void timerEraseWarnTimer();
   void timerConstructorErrorsTimer();
   // The web layer's entries (main_window_web.cpp).
+  void CreateFeedbackWindow();
+  // Before the log it writes to goes.
+  void DestroyFeedbackWindow();
+  bool WebAllowed(const char* what);
+  void RunVersionCheck(bool quiet);
   void SendFeedbackClick();
   void CheckNewerFirmwareClick();
   void tWebCheckTimer();
@@ -142,6 +148,7 @@ class TfrmMain : public QMainWindow, public UpdateWindow {
   std::unique_ptr<InstrumentConnection> connection_;
   std::unique_ptr<HostBSL> host_;
   std::unique_ptr<InstrumentUpdater> updater_;
+  frmWeb* frmWeb_ = nullptr;  // the feedback window, a child of this one
 
   // Controls.
   QLabel* Image1 = nullptr;

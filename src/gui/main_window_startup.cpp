@@ -62,6 +62,7 @@ void TfrmMain::FormShow() {
   host_ = std::make_unique<HostBSL>(&log_);
   updater_ = std::make_unique<InstrumentUpdater>(this, &log_, connection_.get(), host_.get());
   if (!setup_.port_lister) setup_.port_lister = SystemPortLister(&log_);
+  CreateFeedbackWindow();
 
   FillPortListAtStartUp();
 

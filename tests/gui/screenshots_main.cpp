@@ -128,6 +128,8 @@ int Main() {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // The start-up version check stays off the network.
+  qputenv("HALVBSL_SERVER", "no-server/");
   if (argc < 2) {
     fprintf(stderr, "usage: gui_screenshots OUT_DIR\n");
     return 2;

@@ -145,5 +145,20 @@ TEST_F(CommandsTest, BadFirmwareFilesShowTheirFileErrorAndKeepTheImage) {
   }
 }
 
+TEST_F(CommandsTest, WebEntriesReachTheWebLayer) {
+  ports.ports = {{"ttyUSB0", "ttyUSB0"}};
+  Open();
+  // The quiet check after start-up says nothing when the server is not there.
+  ASSERT_TRUE(WaitUntil([&] { return !Find<QTimer>("tWebCheck")->isActive(); }));
+  QTest::qWait(50);
+  EXPECT_TRUE(answerer.boxes.empty());
+  Entry("CheckNewerFirmware1")->trigger();
+  ASSERT_EQ(answerer.boxes.size(), 1u);
+  EXPECT_EQ(answerer.boxes[0].caption, "Version Check Error");
+  Entry("SendFeedback1")->trigger();
+  ASSERT_EQ(answerer.boxes.size(), 2u);
+  EXPECT_EQ(answerer.boxes[1].caption, "Internet Access Error");
+}
+
 }  // namespace
 }  // namespace halv::test

@@ -133,6 +133,8 @@ class WindowTest : public ::testing::Test {
  protected:
   WindowTest() {
     setenv("XDG_DATA_HOME", dir.File("data").c_str(), 1);
+    // No software server: the web requests fail at once, never on the network.
+    setenv("HALVBSL_SERVER", "no-server/", 1);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        QString::fromStdString(dir.File("config")));
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
