@@ -137,5 +137,33 @@ TEST_F(UpdateSimTest, CableCutWhileProgrammingIsRecoveredByTheNextRun) {
   EXPECT_FALSE(std::filesystem::exists(SettingsPath()));
 }
 
+TEST_F(UpdateSimTest, CutAfterTheVectorsKeepsTheEarlierSettingsFile) {
+  Start();
+  ASSERT_EQ(RunUpdate(), 1);
+  const uint32_t frames = device->FramesSeen();  // the last one carries the vectors
+
+  sim::DeviceSetup setup;
+  setup.faults.unplug_after = frames;
+  Start(setup);
+  EXPECT_LT(RunUpdate(), 0);
+  EXPECT_EQ(failure, UpdateFailure::kConnection);
+  EXPECT_TRUE(std::filesystem::exists(SettingsPath()));
+
+  // The new firmware runs with its settings wiped; the next run captures
+  // those, and the file of the cut run is kept beside the new one.
+  backend->PlugLine();
+  ASSERT_EQ(RunUpdate(), 1) << LogText();
+  bool kept_serial = false;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("Pumatic.settings.", 0) == 0 && name != "Pumatic.settings.txt") {
+      kept_serial =
+          test::ReadWholeFile(entry.path().string()).find(kFactorySerial) != std::string::npos;
+    }
+  }
+  EXPECT_TRUE(kept_serial);
+  EXPECT_NE(LogText().find("Kept the settings file of an earlier update as "), std::string::npos);
+}
+
 }  // namespace
 }  // namespace halv

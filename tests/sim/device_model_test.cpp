@@ -184,7 +184,7 @@ TEST(SimLoader, FirstSegmentEraseAlsoClearsTheVectorSegment) {
   EXPECT_EQ(bench.Send(Frame('W', "0000")), "-\r");
 }
 
-TEST(SimRestart, NewFirmwareRunsAfterTheRestartDelayWithAnEmptySettingsStore) {
+TEST(SimRestart, NewFirmwareRunsAfterTheRestartDelayWithDefaultSettings) {
   Bench bench(Attached());
   bench.Program(MakeTestImage("PUMATIC", "1.07", 600));
   EXPECT_EQ(bench.device.State(), DeviceState::kRestarting);
@@ -192,7 +192,7 @@ TEST(SimRestart, NewFirmwareRunsAfterTheRestartDelayWithAnEmptySettingsStore) {
   bench.Wait(uint64_t{Pumatic().restart_ms} * 1000);
   EXPECT_EQ(bench.Send("get -ver\r"), "\r\nPUMATIC 1.07\r\n>");
   EXPECT_EQ(bench.Send("post\r"), "\r\nCode Good!\r\n>");
-  EXPECT_EQ(bench.Send("get -sn\r"), "\r\n\r\n>");
+  EXPECT_EQ(bench.Send("get -sn\r"), "\r\n00000000\r\n>");
   EXPECT_EQ(bench.device.Restarts(), 1u);
   EXPECT_TRUE(bench.device.RefusedWrites().empty());
 }

@@ -108,7 +108,7 @@ TEST_F(SimHostTest, BuiltInImageUpdatesTheDevice) {
   EXPECT_EQ(device->VersionText(), "PUMATIC 1.06");
   EXPECT_TRUE(device->CodeGood());
   EXPECT_TRUE(device->RefusedWrites().empty());
-  EXPECT_EQ(device->Settings().at("sn"), "");
+  EXPECT_EQ(device->Settings().at("sn"), "00000000");
   EXPECT_EQ(backend->OpenCount(), 1);
 }
 

@@ -90,7 +90,7 @@ TEST_F(SimInstrumentTest, SettingsSurviveAnUpdateThroughTheSettingsFile) {
   ASSERT_GT(BSLSendFirmware(&host, false), 0);
   ASSERT_GT(BSLSendVectors(&host), 0);
   BSLDisconnect(&host);
-  EXPECT_EQ(device->Settings().at("sn"), "");
+  EXPECT_EQ(device->Settings().at("sn"), "00000000");
 
   WaitMs(static_cast<uint32_t>(info.restart_delay_ms));
   ClearCapturedSettings(&connection);

@@ -9,10 +9,13 @@
 namespace halv::sim {
 
 // A setting the firmware keeps in its settings store, with the value a device
-// leaves the factory with. A firmware update empties the store.
+// leaves the factory with. A firmware update resets the store to defaults.
 struct SettingSeed {
   const char* key;  // "sn"
   const char* factory_value;
+  // What freshly programmed firmware holds until the settings are written
+  // back: its built-in default.
+  const char* default_value;
 };
 
 struct DeviceProfile {

@@ -9,7 +9,7 @@ namespace halv::sim {
 namespace {
 
 constexpr SettingSeed kPumaticSettings[] = {
-    {"sn", "PM24-00317"},
+    {"sn", "PM24-00317", "00000000"},
 };
 
 // clang-format off

@@ -200,9 +200,9 @@ void SimDevice::Restart() {
   restart_done_us_ = now_us_ + static_cast<uint64_t>(profile_.restart_ms) * 1000;
   ++restarts_;
   logged_in_ = false;
-  // The new firmware starts with an empty settings store.
-  for (auto& [key, value] : settings_) value.clear();
-  Note("restart", "settings wiped");
+  // The new firmware starts with its defaults in the settings store.
+  for (const SettingSeed& seed : profile_.settings) settings_[seed.key] = seed.default_value;
+  Note("restart", "settings reset to defaults");
 }
 
 void SimDevice::StartFirmware() {
