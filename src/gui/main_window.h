@@ -16,6 +16,7 @@
 #include "gui/command_switches.h"
 #include "gui/port_list.h"
 #include "log/diag_log.h"
+#include "protocol/device_kinds.h"
 #include "serial/port_enum.h"
 
 class QAction;
@@ -51,6 +52,7 @@ struct MainWindowSetup {
   std::vector<std::string> arguments;  // the command line, program name first
   PortLister port_lister;              // null: the system's ports and HALVBSL_PORTS
   std::string program_folder;          // where files go when no data folder can be had
+  int build_kind = kKindPumatic;       // the instrument kind this build serves
 };
 
 class TfrmMain : public QMainWindow, public UpdateWindow {

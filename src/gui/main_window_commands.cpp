@@ -23,7 +23,6 @@ namespace halv::gui {
 namespace {
 
 constexpr const char* kWindowTag = "HalvBSL frmMain";
-constexpr int kBuildKind = kKindPumatic;
 
 }  // namespace
 
@@ -115,7 +114,7 @@ void TfrmMain::OpenFirmwareFile1Click() {
 int32_t TfrmMain::LoadFirmwareFile(const std::string& path) {
   if (updater_ == nullptr || RunBusy()) return kBslRefused;
   const int32_t rc =
-      OpenFirmwareFile(this, &log_, host_.get(), &updater_->settings, path, kBuildKind);
+      OpenFirmwareFile(this, &log_, host_.get(), &updater_->settings, path, setup_.build_kind);
   if (rc < 0) return rc;
   userText2->setText(host_->image_name.c_str());
   SetDeviceLabels(updater_->settings.device_name);
@@ -144,7 +143,7 @@ void TfrmMain::DumpFirmwareImage1Click() {
 void TfrmMain::Help2Click() {
   if (updater_ == nullptr) return;
   ShowErrorMessage(this, &log_,
-                   HelpText(UpdaterName(), DeviceName(), WarnsBeforeErasing(kBuildKind)),
+                   HelpText(UpdaterName(), DeviceName(), WarnsBeforeErasing(setup_.build_kind)),
                    kHelpCaption, kMessageCustom);
 }
 

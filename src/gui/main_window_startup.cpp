@@ -20,7 +20,6 @@ namespace {
 
 constexpr const char* kWindowTag = "HalvBSL frmMain";
 constexpr const char* kNoPorts = "No Comm Ports Found";
-constexpr int kBuildKind = kKindPumatic;
 
 void SetLabel(QLabel* label, const std::string& text) {
   label->setText(QString::fromStdString(text));
@@ -33,7 +32,7 @@ void TfrmMain::FormShow() {
   // The build's kind names the window; the version check path follows the
   // kind (the web layer looks it up when it checks).
   DeviceInfo kind;
-  LookupDeviceKind(kBuildKind, 0, &kind);
+  LookupDeviceKind(setup_.build_kind, 0, &kind);
   const std::string device = kind.kind_name.c_str();
   const std::string caption = device + " Firmware Updater";
   setWindowTitle(QString::fromStdString(caption));
@@ -77,7 +76,7 @@ void TfrmMain::FormShow() {
   SetLabel(userText2, host_->image_name.c_str());
   SetDeviceLabels(device);
 
-  if (WarnsBeforeErasing(kBuildKind) && !switches_.file_opening && !switches_.factory_mode) {
+  if (WarnsBeforeErasing(setup_.build_kind) && !switches_.file_opening && !switches_.factory_mode) {
     timerEraseWarn.start();
   } else {
     tWebCheck.start();

@@ -15,7 +15,6 @@ namespace halv::gui {
 namespace {
 
 constexpr const char* kWindowTag = "HalvBSL frmMain";
-constexpr int kBuildKind = kKindPumatic;
 
 }  // namespace
 
@@ -54,7 +53,7 @@ void TfrmMain::SendFeedbackClick() {
 void TfrmMain::RunVersionCheck(bool quiet) {
   if (!WebAllowed("Version check")) return;
   frmWeb_->CheckForNewerVersion(updater_->settings.updater_firmware_version,
-                                QString::fromStdString(VersionFinderPath(kBuildKind)), quiet,
+                                QString::fromStdString(VersionFinderPath(setup_.build_kind)), quiet,
                                 windowTitle());
 }
 

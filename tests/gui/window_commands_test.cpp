@@ -75,6 +75,38 @@ TEST_F(CommandsTest, HelpAndAbout) {
   EXPECT_NE(ErrorLog().find("ErrorOK Told User:: Firmware Updater for Linux"), std::string::npos);
 }
 
+TEST_F(CommandsTest, KindThatErasesWarnsAtStartUpUnlessAFileMayBeOpened) {
+  ports.ports = {{"ttyUSB0", "ttyUSB0"}};
+  build_kind = 7;
+  DeviceInfo kind;
+  LookupDeviceKind(build_kind, 0, &kind);
+  const std::string device = kind.kind_name.c_str();
+  Open();
+  EXPECT_TRUE(Find<QTimer>("timerEraseWarn")->isActive());
+  EXPECT_FALSE(Find<QTimer>("tWebCheck")->isActive());
+  ASSERT_TRUE(WaitUntil([&] { return !answerer.boxes.empty(); }));
+  EXPECT_EQ(answerer.boxes[0].caption, "Data Erase Warning");
+  EXPECT_EQ(answerer.boxes[0].icon, QMessageBox::Warning);
+  EXPECT_EQ(answerer.boxes[0].text, "WARNING: The " + device +
+                                        " Firmware Updater will erase all measurement data\n "
+                                        "stored in your " +
+                                        device +
+                                        ".\n\n Please download any data you want to save before "
+                                        "continuing.");
+  EXPECT_TRUE(Find<QTimer>("tWebCheck")->isActive());  // the version check follows
+  Entry("Help2")->trigger();
+  ASSERT_EQ(answerer.boxes.size(), 2u);
+  EXPECT_NE(answerer.boxes[1].text.find("WARNING: Updating the firmware in your " + device +
+                                        " will erase any stored measurement data.\n"),
+            std::string::npos);
+
+  for (const char* file_switch : {"-rep", "-factory"}) {
+    Open({file_switch});
+    EXPECT_FALSE(Find<QTimer>("timerEraseWarn")->isActive()) << file_switch;
+    EXPECT_TRUE(Find<QTimer>("tWebCheck")->isActive()) << file_switch;
+  }
+}
+
 TEST_F(CommandsTest, OpenDialogAsConfigured) {
   ports.ports = {{"ttyUSB0", "ttyUSB0"}};
   Open({"-rep"});

@@ -154,6 +154,7 @@ class WindowTest : public ::testing::Test {
     for (std::string& a : arguments) setup.arguments.push_back(std::move(a));
     setup.port_lister = ports.Lister();
     setup.program_folder = dir.Path().string();
+    setup.build_kind = build_kind;
     window = std::make_unique<gui::TfrmMain>(std::move(setup));
     window->show();
   }
@@ -199,6 +200,7 @@ class WindowTest : public ::testing::Test {
   } app_first;
   TempDir dir;
   FakePorts ports;
+  int build_kind = kKindPumatic;
   BoxAnswerer answerer;
   std::unique_ptr<gui::TfrmMain> window;
 };
