@@ -24,8 +24,13 @@ void GetHardwareRevision(SimDevice& d, std::string_view) {
   Answer(d, std::string(1, d.Profile().hardware_revision));
 }
 
+// A fault of -2 or below is a gauge that cannot be read: the firmware says so.
 void GetBattery(SimDevice& d, std::string_view) {
   const int forced = d.Setup().faults.battery_percent;
+  if (forced < -1) {
+    d.Reply(kFirmwareError);
+    return;
+  }
   Answer(d, std::to_string(forced >= 0 ? forced : d.Profile().battery_percent));
 }
 
