@@ -117,12 +117,33 @@ TEST_F(CommandsTest, OpenDialogAsConfigured) {
     title = dialog->windowTitle();
     filters = dialog->nameFilters();
     mode = dialog->fileMode();
+    return false;
   };
   Entry("OpenFirmwareFile1")->trigger();
   EXPECT_EQ(title, "Please select a firmware file");
   EXPECT_EQ(filters, QStringList({"Firmware File (*.txt)", "Any File (*)"}));
   EXPECT_EQ(mode, QFileDialog::ExistingFile);
   EXPECT_EQ(LabelText("userText2"), "Pumatic 1.06");  // cancelled: nothing changed
+}
+
+TEST_F(CommandsTest, HiddenDumpEntryAnswersItsShortcut) {
+  ports.ports = {{"ttyUSB0", "ttyUSB0"}};
+  Open();
+  QApplication::setActiveWindow(window.get());
+  const std::string file = dir.File("dump.txt");
+  QString title;
+  answerer.on_file_dialog = [&](QFileDialog* dialog) {
+    title = dialog->windowTitle();
+    EXPECT_EQ(dialog->defaultSuffix(), "txt");
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+    dialog->selectFile(QString::fromStdString(file));
+    static_cast<QDialog*>(dialog)->accept();  // through the public slot
+    return true;
+  };
+  QTest::keyClick(window.get(), Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
+  EXPECT_EQ(title, "Save Firmware Image");
+  EXPECT_EQ(ReadWholeFile(file).rfind("@", 0), 0u);  // a TI-Text file
+  EXPECT_TRUE(answerer.boxes.empty());
 }
 
 TEST_F(CommandsTest, FirmwareFileForAnotherKindRetargetsAllButTheCaption) {

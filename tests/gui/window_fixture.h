@@ -66,8 +66,8 @@ class BoxAnswerer : public QObject {
 
   std::deque<Answer> answers;
   std::vector<SeenBox> boxes;
-  std::vector<QFileDialog*> dialogs_seen;  // valid only inside the hook
-  std::function<void(QFileDialog*)> on_file_dialog;
+  // Sees each file dialog; true when it answered the dialog itself.
+  std::function<bool(QFileDialog*)> on_file_dialog;
 
  private:
   void Look() {
@@ -95,8 +95,7 @@ class BoxAnswerer : public QObject {
         box->close();
       }
     } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-      if (on_file_dialog) on_file_dialog(dialog);
-      dialog->reject();
+      if (!on_file_dialog || !on_file_dialog(dialog)) dialog->reject();
     }
   }
 
