@@ -113,6 +113,7 @@ void SimDevice::TakeByte(uint8_t byte, uint64_t now_us) {
 }
 
 void SimDevice::FirmwareByte(uint8_t byte) {
+  if (pass_through_ != nullptr && pass_through_->TakeByte(byte, &line_)) return;
   if (byte == '\n') return;  // the firmware ends lines at the carriage return
   if (byte != '\r') {
     if (line_.size() < kMaxFirmwareLine) {

@@ -41,6 +41,17 @@ class ReplySink {
   virtual void Unplug() = 0;
 };
 
+// Takes the running firmware's bytes before its command interpreter does: a
+// reader that passes part of its traffic on to a device behind it.
+class BytePassThrough {
+ public:
+  virtual ~BytePassThrough() = default;
+  // line: what the firmware has collected of the current line (the pass-through
+  // may take it or fill it). True when the byte was taken and the firmware
+  // must not see it.
+  virtual bool TakeByte(uint8_t byte, std::string* line) = 0;
+};
+
 struct DeviceSetup {
   DeviceState start = DeviceState::kFirmware;
   FaultPlan faults;
@@ -59,6 +70,7 @@ class SimDevice {
   SimDevice& operator=(const SimDevice&) = delete;
 
   void SetSink(ReplySink* sink) { sink_ = sink; }
+  void SetPassThrough(BytePassThrough* pass_through) { pass_through_ = pass_through; }
   // One byte from the host, arriving at now_us.
   void TakeByte(uint8_t byte, uint64_t now_us);
   // Brings a finished restart into effect.
@@ -122,6 +134,7 @@ class SimDevice {
   FlashMemory memory_;
   Transcript transcript_;
   ReplySink* sink_ = nullptr;
+  BytePassThrough* pass_through_ = nullptr;
   DeviceState state_;
   uint64_t now_us_ = 0;
   uint64_t restart_done_us_ = 0;
