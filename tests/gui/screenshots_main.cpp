@@ -1,6 +1,8 @@
-// gui_screenshots OUT_DIR: shows the window on a simulated Pumatic and saves
-// pictures of it: idle, a run in progress, the success state and an error
-// box. tools/screenshots.sh runs it on a virtual X display; on the offscreen
+// gui_screenshots OUT_DIR [PORT]: shows the window on a simulated Pumatic and
+// saves pictures of it: idle, a run in progress, the success state and an
+// error box. Without PORT the device is simulated in process on virtual time;
+// with PORT (halvsim's pseudo-terminal) the run goes over that port in real
+// time. tools/screenshots.sh runs it on a virtual X display; on the offscreen
 // platform the window is drawn without the screen around it.
 #include <QApplication>
 #include <QDir>
@@ -14,6 +16,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/instrument_updater.h"
 #include "gui/main_window.h"
@@ -72,16 +75,21 @@ std::unique_ptr<gui::TfrmMain> ShowWindow(gui::PortLister lister) {
   return window;
 }
 
-int Main() {
-  // The run goes on virtual time, so the device answers at once.
+int Main(const char* port) {
+  // In process the run goes on virtual time, so the device answers at once.
   VirtualClock clock;
-  ScopedClock use_clock(&clock);
+  std::optional<ScopedClock> use_clock;
   sim::SimDevice device(*sim::FindDeviceProfile("pumatic"));
   sim::SimPortBackend backend(device, "SIM1");
-  backend.Listen(&clock);
-  ScopedPortBackend use_backend(&backend);
+  std::optional<ScopedPortBackend> use_backend;
+  if (port == nullptr) {
+    use_clock.emplace(&clock);
+    backend.Listen(&clock);
+    use_backend.emplace(&backend);
+  }
 
-  auto window = ShowWindow(OnePort("SIM1", "SIM1 (simulated Pumatic)"));
+  auto window = ShowWindow(port == nullptr ? OnePort("SIM1", "SIM1 (simulated Pumatic)")
+                                           : OnePort(port, port));
   Save(window.get(), "idle");
 
   // Half-way through the upload: the picture is taken from inside the run.
@@ -99,7 +107,7 @@ int Main() {
   during.start(0);
   window->findChild<QPushButton*>("btnStart")->click();
   QTest::qWait(200);
-  Wait([&] { return !window->Updater()->Busy(); }, 120000);
+  Wait([&] { return !window->Updater()->Busy(); }, 600000);
   during.stop();
   QTest::qWait(400);
   Save(window.get(), "success");
@@ -131,10 +139,10 @@ int main(int argc, char** argv) {
   // The start-up version check stays off the network.
   qputenv("HALVBSL_SERVER", "no-server/");
   if (argc < 2) {
-    fprintf(stderr, "usage: gui_screenshots OUT_DIR\n");
+    fprintf(stderr, "usage: gui_screenshots OUT_DIR [PORT]\n");
     return 2;
   }
   halv::g_out_dir = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(halv::g_out_dir);
-  return halv::Main();
+  return halv::Main(argc > 2 ? argv[2] : nullptr);
 }
