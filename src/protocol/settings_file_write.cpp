@@ -12,15 +12,6 @@
 namespace halv {
 namespace {
 
-template <auto Member>
-TextRef Text(CapturedSettings* s) {
-  auto& field = s->*Member;
-  return {field.text, sizeof(field.text)};
-}
-template <auto Member>
-int32_t* Number(CapturedSettings* s) {
-  return &(s->*Member);
-}
 using C = CapturedSettings;
 constexpr KeyForm kT = KeyForm::kText;
 constexpr KeyForm kN = KeyForm::kNumber;
@@ -142,35 +133,35 @@ bool IsLoggerKind(int kind) {
 // clang-format off
 const InstrumentKey kInstrumentKeys[] = {
 // key          form           text field                number field        written
-  {"name",      kT,            &Text<&C::i>,             nullptr,            0},
-  {"sn",        kT,            &Text<&C::sn>,            nullptr,            0},
-  {"lang",      kN,            nullptr,                  &Number<&C::lang>,  0},
-  {"HalvBuild", kT,            &Text<&C::build>,         nullptr,            0},
-  {"contr",     kN,            nullptr,                  &Number<&C::contr>, 0},
-  {"config",    kT,            &Text<&C::config>,        nullptr,            0},
-  {"fvals",     kT,            &Text<&C::fvals>,         nullptr,            0},
-  {"uvals",     kT,            &Text<&C::uvals>,         nullptr,            0},
-  {"units",     kN,            nullptr,                  &Number<&C::units>, 0},
-  {"adc",       kT,            &Text<&C::adc>,           nullptr,            0},
-  {"adccal",    kT,            &Text<&C::adccal>,        nullptr,            0},
-  {"calprefs",  kT,            &Text<&C::c76>,           nullptr,            0},
-  {"PCUnits",   kT,            &Text<&C::units_text>,    nullptr,            0},
-  {"sample",    kT,            &Text<&C::sample>,        nullptr,            0},
-  {"usage",     kT,            &Text<&C::usage>,         nullptr,            0},
-  {"adc15",     kT,            &Text<&C::adc15>,         nullptr,            0},
-  {"adc30",     kT,            &Text<&C::adc30>,         nullptr,            0},
-  {"location",  kT,            &Text<&C::loc>,           nullptr,            0},
-  {"chai",      kT,            &Text<&C::x>,             nullptr,            0},
-  {"extCal",    kT,            &Text<&C::ext>,           nullptr,            0},
-  {"tadj",      kT,            &Text<&C::tadj>,          nullptr,            0},
+  {"name",      kT,            &TextFieldOf<&C::i>,             nullptr,            0},
+  {"sn",        kT,            &TextFieldOf<&C::sn>,            nullptr,            0},
+  {"lang",      kN,            nullptr,                  &NumberFieldOf<&C::lang>,  0},
+  {"HalvBuild", kT,            &TextFieldOf<&C::build>,         nullptr,            0},
+  {"contr",     kN,            nullptr,                  &NumberFieldOf<&C::contr>, 0},
+  {"config",    kT,            &TextFieldOf<&C::config>,        nullptr,            0},
+  {"fvals",     kT,            &TextFieldOf<&C::fvals>,         nullptr,            0},
+  {"uvals",     kT,            &TextFieldOf<&C::uvals>,         nullptr,            0},
+  {"units",     kN,            nullptr,                  &NumberFieldOf<&C::units>, 0},
+  {"adc",       kT,            &TextFieldOf<&C::adc>,           nullptr,            0},
+  {"adccal",    kT,            &TextFieldOf<&C::adccal>,        nullptr,            0},
+  {"calprefs",  kT,            &TextFieldOf<&C::c76>,           nullptr,            0},
+  {"PCUnits",   kT,            &TextFieldOf<&C::units_text>,    nullptr,            0},
+  {"sample",    kT,            &TextFieldOf<&C::sample>,        nullptr,            0},
+  {"usage",     kT,            &TextFieldOf<&C::usage>,         nullptr,            0},
+  {"adc15",     kT,            &TextFieldOf<&C::adc15>,         nullptr,            0},
+  {"adc30",     kT,            &TextFieldOf<&C::adc30>,         nullptr,            0},
+  {"location",  kT,            &TextFieldOf<&C::loc>,           nullptr,            0},
+  {"chai",      kT,            &TextFieldOf<&C::x>,             nullptr,            0},
+  {"extCal",    kT,            &TextFieldOf<&C::ext>,           nullptr,            0},
+  {"tadj",      kT,            &TextFieldOf<&C::tadj>,          nullptr,            0},
   {"tau",       KeyForm::kTau, nullptr,                  nullptr,            0},
-  {"hadj",      kT,            &Text<&C::hadj>,          nullptr,            0},
+  {"hadj",      kT,            &TextFieldOf<&C::hadj>,          nullptr,            0},
   // Settings only a Sorbex keeps; without them its file would lose them.
-  {"wtoffset",  kT,            &Text<&C::wtoffset>,      nullptr,            kFlagWtoffset},
-  {"p1offset",  kT,            &Text<&C::p1offset>,      nullptr,            kFlagP1offset},
-  {"auto",      kT,            &Text<&C::autosec>,       nullptr,            kFlagAuto},
-  {"wtfactory", kT,            &Text<&C::wtfactory>,     nullptr,            kFlagWtfactory},
-  {"sys",       kT,            &Text<&C::sys>,           nullptr,            kFlagSys},
+  {"wtoffset",  kT,            &TextFieldOf<&C::wtoffset>,      nullptr,            kFlagWtoffset},
+  {"p1offset",  kT,            &TextFieldOf<&C::p1offset>,      nullptr,            kFlagP1offset},
+  {"auto",      kT,            &TextFieldOf<&C::autosec>,       nullptr,            kFlagAuto},
+  {"wtfactory", kT,            &TextFieldOf<&C::wtfactory>,     nullptr,            kFlagWtfactory},
+  {"sys",       kT,            &TextFieldOf<&C::sys>,           nullptr,            kFlagSys},
 };
 // clang-format on
 const int kInstrumentKeyCount = sizeof kInstrumentKeys / sizeof kInstrumentKeys[0];

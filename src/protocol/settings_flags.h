@@ -53,6 +53,18 @@ struct TextRef {
 using TextField = TextRef (*)(CapturedSettings* settings);
 using NumberField = int32_t* (*)(CapturedSettings* settings);
 
+// Accessors of one field, for the rows of the settings tables:
+// TextFieldOf<&CapturedSettings::sn> and NumberFieldOf<&CapturedSettings::lang>.
+template <auto Member>
+TextRef TextFieldOf(CapturedSettings* s) {
+  auto& field = s->*Member;
+  return {field.text, sizeof(field.text)};
+}
+template <auto Member>
+int32_t* NumberFieldOf(CapturedSettings* s) {
+  return &(s->*Member);
+}
+
 // How a setting is moved. The plain forms are handled from the row alone;
 // the others have their own steps in the capture and the restore.
 enum class FlagForm : uint8_t {

@@ -4,19 +4,14 @@
 #include <cstring>
 #include <string>
 
+#include "sdi12/sdi_internal.h"
 #include "sdi12/sdi_sensor.h"
 
 namespace halv {
 namespace {
 
-int32_t Send(SDISensor* s, const std::string& command) {
-  uint32_t elapsed = 0;
-  return SDISendCommand(s, command.c_str(), nullptr, nullptr, &elapsed);
-}
-
-void Log(SDISensor* s, const char* format, auto... args) {
-  LogMessage(s->log, kLogProgress, kSdiTag, format, args...);
-}
+using sdi::Log;
+using sdi::Send;
 
 bool TypeIn(const SDISensor* s, const char* types) {
   return !s->numeric_type && s->sensor_type != 0 && strchr(types, s->sensor_type) != nullptr;

@@ -4,20 +4,14 @@
 #include <cstring>
 #include <string>
 
+#include "sdi12/sdi_internal.h"
 #include "sdi12/sdi_sensor.h"
 
 namespace halv {
 namespace {
 
-// Sends a command with the record's reply only.
-int32_t Send(SDISensor* s, const std::string& command) {
-  uint32_t elapsed = 0;
-  return SDISendCommand(s, command.c_str(), nullptr, nullptr, &elapsed);
-}
-
-void Log(SDISensor* s, const char* format, auto... args) {
-  LogMessage(s->log, kLogProgress, kSdiTag, format, args...);
-}
+using sdi::Log;
+using sdi::Send;
 
 // The identification's characters 18 to 20 are the sensor's version.
 constexpr size_t kVersionOffset = 17;

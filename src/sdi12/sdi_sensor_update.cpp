@@ -2,6 +2,7 @@
 // new firmware, and saving and restoring the sensor's identity.
 #include <cstring>
 
+#include "sdi12/sdi_internal.h"
 #include "sdi12/sdi_sensor.h"
 #include "serial/clock.h"
 
@@ -9,17 +10,11 @@ namespace halv {
 
 namespace {
 
+using sdi::Log;
+using sdi::Send;
+
 constexpr uint32_t kInvokeReplyWaitMs = 1000;
 constexpr uint32_t kAfterLoaderByteMs = 100;
-
-int32_t Send(SDISensor* s, const char* command) {
-  uint32_t elapsed = 0;
-  return SDISendCommand(s, command, nullptr, nullptr, &elapsed);
-}
-
-void Log(SDISensor* s, const char* format, auto... args) {
-  LogMessage(s->log, kLogProgress, kSdiTag, format, args...);
-}
 
 }  // namespace
 
