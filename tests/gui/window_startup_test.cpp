@@ -1,4 +1,6 @@
 // Start-up, the port list, the menu toggles and what is kept at close.
+#include <filesystem>
+
 #include "window_fixture.h"
 
 namespace halv::test {
@@ -124,6 +126,20 @@ TEST_F(StartUpTest, RememberedPortThatIsGoneGivesTheFirstAndIsSavedAtClose) {
   EXPECT_EQ(window->RememberedPortName(), "ttyS0");
   window->close();
   EXPECT_EQ(Stored("CommPort").toString(), "ttyS0");
+}
+
+TEST_F(StartUpTest, DamagedSettingsFileGivesDefaultsAndIsRewrittenAtClose) {
+  ports.ports = {{"ttyS0", "ttyS0"}, {"ttyUSB0", "ttyUSB0 adapter"}};
+  std::filesystem::create_directories(dir.File("config") + "/Halvard Devices, Inc");
+  const std::string file = dir.File("config") + "/Halvard Devices, Inc/HalvBSL.conf";
+  WriteWholeFile(file, std::string("\xff\xfe\0[General\nCommPort=") + std::string(5000, 'A') +
+                           "\nFindAllComms=@Variant(\\0\\0\\0\\x7f)\n[General]\n=\n");
+  Open();
+  EXPECT_EQ(Find<QComboBox>("cbCommPort")->currentIndex(), 0);
+  EXPECT_EQ(window->RememberedPortName(), "ttyS0");
+  window->close();
+  EXPECT_EQ(Stored("CommPort").toString(), "ttyS0");
+  EXPECT_EQ(Stored("VerboseLog").toBool(), true);
 }
 
 TEST_F(StartUpTest, NoPortsAtStartUpDisablesStart) {
