@@ -10,7 +10,7 @@ build: bootstrap
 
 run: bootstrap
 	cmake --preset default >/dev/null
-	cmake --build --preset default --target halvbsl-cli halvsim
+	cmake --build --preset default --target halvbsl-cli halvsim halvbsl
 	tools/run-demo.sh build/default
 
 format-check: bootstrap

@@ -41,8 +41,18 @@ fi
 echo "== A simulated Pumatic runs on $pty"
 
 rc=0
-# The settings file and error log go to a folder of the demo's own.
-XDG_DATA_HOME="$work/data" "$cli" update --port "$pty" --yes || rc=$?
+window=$build/src/gui/halvbsl
+if [[ -n ${DISPLAY:-}${WAYLAND_DISPLAY:-} && -x $window ]]; then
+  # The window finds the simulator's terminal through HALVBSL_PORTS and
+  # selects it as the remembered port of a settings store of the demo's own.
+  mkdir -p "$work/config/Halvard Devices, Inc"
+  printf '[General]\nCommPort=%s\n' "$pty" >"$work/config/Halvard Devices, Inc/HalvBSL.conf"
+  echo "== The window opens with $pty selected: press Start, and close it when done."
+  XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" HALVBSL_PORTS="$pty" "$window" || rc=$?
+else
+  # No display: the same update from the command line.
+  XDG_DATA_HOME="$work/data" "$cli" update --port "$pty" --yes || rc=$?
+fi
 echo "== The error log of the run is kept in $work/data/Halvard/HalvBSL (removed at exit):"
 tail -n 3 "$work/data/Halvard/HalvBSL/Pumatic Firmware Updater.errors.txt" 2>/dev/null | sed 's/^/   /' || true
 
