@@ -69,6 +69,8 @@ class SdiSimTest : public ::testing::Test {
   }
 
   void Start(const char* name, SdiSensorFaults faults = {}) {
+    use_backend.reset();
+    backend.reset();  // the line goes before the reader it is wired to
     reader = std::make_unique<HandixReader>(*FindSdiSensorProfile(name), faults);
     backend = std::make_unique<SimPortBackend>(reader->Device(), kPort);
     backend->Listen(&clock);
