@@ -112,22 +112,31 @@ void SimDevice::TakeByte(uint8_t byte, uint64_t now_us) {
   }
 }
 
-void SimDevice::FirmwareByte(uint8_t byte) {
-  if (pass_through_ != nullptr && pass_through_->TakeByte(byte, &line_)) return;
-  if (byte == '\n') return;  // the firmware ends lines at the carriage return
-  if (byte != '\r') {
-    if (line_.size() < kMaxFirmwareLine) {
-      line_ += static_cast<char>(byte);
-    } else {
-      line_overflow_ = true;
-    }
-    return;
+bool SimDevice::CollectLineByte(uint8_t byte, size_t max_chars) {
+  if (byte == '\r') return true;
+  if (line_.size() < max_chars) {
+    line_ += static_cast<char>(byte);
+  } else {
+    line_overflow_ = true;  // the rest is lost; the line is refused whole
   }
-  const std::string line = std::move(line_);
-  const bool overflow = line_overflow_;
+  return false;
+}
+
+std::string SimDevice::FinishLine(bool* overflow) {
+  std::string line = std::move(line_);
+  *overflow = line_overflow_;
   line_.clear();
   line_overflow_ = false;
   transcript_.Host(now_us_, line + "\r");
+  return line;
+}
+
+void SimDevice::FirmwareByte(uint8_t byte) {
+  if (pass_through_ != nullptr && pass_through_->TakeByte(byte, &line_)) return;
+  if (byte == '\n') return;  // the firmware ends lines at the carriage return
+  if (!CollectLineByte(byte, kMaxFirmwareLine)) return;
+  bool overflow = false;
+  const std::string line = FinishLine(&overflow);
   if (overflow) {
     Note("firmware line too long");
     Reply(kFirmwareError);
@@ -180,19 +189,9 @@ void SimDevice::LoaderAttachedByte(uint8_t byte) {
     Reply("#");
     return;
   }
-  if (byte != '\r') {
-    if (line_.size() < kMaxLoaderLine) {
-      line_ += static_cast<char>(byte);
-    } else {
-      line_overflow_ = true;
-    }
-    return;
-  }
-  const std::string line = std::move(line_);
-  const bool overflow = line_overflow_;
-  line_.clear();
-  line_overflow_ = false;
-  transcript_.Host(now_us_, line + "\r");
+  if (!CollectLineByte(byte, kMaxLoaderLine)) return;
+  bool overflow = false;
+  const std::string line = FinishLine(&overflow);
   LoaderLine(line, overflow);
 }
 

@@ -114,6 +114,10 @@ class SimDevice {
   uint64_t Now() const { return now_us_; }
 
  private:
+  // Collects one byte of a line; true when it ended the line ("\r").
+  bool CollectLineByte(uint8_t byte, size_t max_chars);
+  // Hands over the collected line, noted in the transcript.
+  std::string FinishLine(bool* overflow);
   void FirmwareByte(uint8_t byte);
   void FirmwareLine(const std::string& line);
   void LoaderWaitingByte(uint8_t byte);
