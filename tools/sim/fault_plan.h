@@ -19,8 +19,9 @@ struct FaultPlan {
   bool echo = false;            // a relay on the line echoes every byte
   bool post_corrupt = false;    // "post" always answers "Code Corrupt!"
   bool dataflash_fail = false;  // "yes" answers "DataFlash FAIL"
-  int battery_percent = -1;     // what "get -batt" reports (-1: the profile's)
-  bool no_loader = false;       // the start request answers "HalvBSL MISSING"
+  // What "get -batt" reports: -1 the profile's value, -2 or below "ERROR".
+  int battery_percent = -1;
+  bool no_loader = false;  // the start request answers "HalvBSL MISSING"
 };
 
 }  // namespace halv::sim
