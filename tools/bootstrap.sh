@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev srecord
-  qt6-base-dev
+  qt6-base-dev python3
 )
 
 missing=()
