@@ -5,6 +5,7 @@
 
 #include "logger/link_internal.h"
 #include "logger/reply_parse.h"
+#include "logger/version_text.h"
 #include "serial/clock.h"
 
 namespace halv {
@@ -16,51 +17,9 @@ constexpr uint32_t kVerRetryPauseMs = 400;
 constexpr uint32_t kLoaderPauseMs = 3000;
 constexpr int kMaxPrompts = 3;
 constexpr uint32_t kVerReplySize = 32;
-constexpr size_t kVersionTextMax = 19;
+constexpr size_t kVersionTextMax = kVersionModelMax;
 constexpr uint32_t kShowReplySize = 180;
 constexpr int32_t kOldestShowVersion = 110;
-
-// "MODEL major.minor-digit patch-digit", as "%s %d.%1d%1d" reads it.
-struct VersionFields {
-  char model[kVersionTextMax + 1] = {};
-  int32_t major = 0;
-  int32_t minor = 0;
-  int32_t patch = 0;
-  int count = 0;
-};
-
-bool ReadDigit(const char** p, int32_t* digit) {
-  const char* q = reply::SkipWhite(*p);
-  if (!isdigit(static_cast<unsigned char>(*q))) return false;
-  *digit = *q - '0';
-  *p = q + 1;
-  return true;
-}
-
-// Reads "major.minor patch" digits; returns how many of the three were read.
-int ReadVersionNumber(const char* text, int32_t* major, int32_t* minor, int32_t* patch) {
-  const char* p = text;
-  if (!reply::ReadInt(p, major, &p)) return 0;
-  if (*p != '.') return 1;
-  ++p;
-  if (!ReadDigit(&p, minor)) return 1;
-  if (!ReadDigit(&p, patch)) return 2;
-  return 3;
-}
-
-VersionFields ReadVersionText(const char* text) {
-  VersionFields f;
-  const std::string_view model = reply::ReadWord(text, kVersionTextMax);
-  if (model.empty()) return f;
-  memcpy(f.model, model.data(), model.size());
-  const char* rest = model.data() + model.size();
-  f.count = 1 + ReadVersionNumber(rest, &f.major, &f.minor, &f.patch);
-  return f;
-}
-
-int32_t Compose(int32_t major, int32_t minor, int32_t patch) {
-  return major * 100 + minor * 10 + patch;
-}
 
 void ApplyKindTable(DeviceLink* link) {
   LoggerSettings& s = link->settings;
@@ -81,9 +40,9 @@ int32_t TakeVersionReply(DeviceLink* link, const char* text, uint32_t elapsed) {
   char version_text[kVersionTextMax + 1] = {};
   memcpy(version_text, line.data(), line.size());
   s.firmware_version_text.Assign(line);
-  const VersionFields f = ReadVersionText(version_text);
+  const VersionText f = ReadVersionText(version_text);
   if (f.count < 3) return kLoggerBadReply;
-  s.firmware_version = Compose(f.major, f.minor, f.patch);
+  s.firmware_version = ComposeVersion(f.major, f.minor, f.patch);
   s.new_firmware = 1;
   char model[kVersionTextMax + 1] = {};
   for (size_t i = 0; f.model[i] != '\0'; ++i) {
@@ -229,7 +188,7 @@ int32_t ParseShowCommand(DeviceLink* link, char* name) {
           ReadVersionNumber(s.firmware_version_text.c_str(), &major, &minor, &patch) < 3) {
         errors |= 2;
       } else {
-        s.firmware_version = Compose(major, minor, patch);
+        s.firmware_version = ComposeVersion(major, minor, patch);
         if (s.firmware_version < kOldestShowVersion) {
           LogMessage(link->log, kLogError, LinkTag(link),
                      "ParseShowCommand found firmware %d, too old to be updated (%d ms)",

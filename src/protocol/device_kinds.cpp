@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "logger/version_text.h"
+
 namespace halv {
 namespace {
 
@@ -242,17 +244,16 @@ int32_t ParseIdentification(const char* version_text, DeviceInfo* info) {
     LookupDeviceKind(kKindUnknown, 0, info);
     return 1;
   }
-  // The model code is read bounded: a device may send anything.
-  char model[64] = {};
-  int major = 0, minor = 0, patch = 0;
-  if (sscanf(version_text, "%63s %5d.%1d%1d", model, &major, &minor, &patch) < 3) return -30;
-  for (char* c = model; *c != '\0'; ++c)
+  // The same reading as the logger link's: bounded, whatever the device sent.
+  VersionText v = ReadVersionText(version_text);
+  if (v.count < 3) return -30;
+  for (char* c = v.model; *c != '\0'; ++c)
     *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
   int kind = kKindUnknown;
   for (int k = 1; k < kKindCount; ++k) {
-    if (strcmp(model, kKinds[k].model_code) == 0) kind = k;
+    if (strcmp(v.model, kKinds[k].model_code) == 0) kind = k;
   }
-  const uint32_t version = static_cast<uint32_t>(major * 100 + minor * 10 + patch);
+  const uint32_t version = static_cast<uint32_t>(ComposeVersion(v.major, v.minor, v.patch));
   if (kind == kKindUnknown) {
     LookupDeviceKind(kKindUnknown, version, info);
     return -30;
