@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/app_paths.h"
+#include "app/build_product.h"
 #include "app/compat_checks.h"
 #include "app/firmware_file.h"
 #include "app/instrument_updater.h"
@@ -21,8 +22,6 @@
 
 namespace halv::cli {
 namespace {
-
-constexpr int kBuildKind = kKindPumatic;
 
 // Long waits of the engine look at Ctrl-C through the window's events.
 class TerminalPump : public EventPump {

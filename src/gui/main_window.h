@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/build_product.h"
 #include "app/update_window.h"
 #include "gui/command_switches.h"
 #include "gui/port_list.h"
@@ -52,7 +53,7 @@ struct MainWindowSetup {
   std::vector<std::string> arguments;  // the command line, program name first
   PortLister port_lister;              // null: the system's ports and HALVBSL_PORTS
   std::string program_folder;          // where files go when no data folder can be had
-  int build_kind = kKindPumatic;       // the instrument kind this build serves
+  int build_kind = kBuildKind;         // the instrument kind this build serves
 };
 
 class TfrmMain : public QMainWindow, public UpdateWindow {
