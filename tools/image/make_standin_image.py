@@ -16,10 +16,17 @@ device reads:
        unprogrammed bytes counting as 0xFF
   +40  8 balance bytes, not checked: they tune the text's character sum
 
+With --sensor it writes the stand-in digital-sensor firmware of the sensor
+build instead (types 92 and 93, "Celva 1.06"): flash 0x8000 to 0x88000, so
+its code goes on above 0xFFFF (five-digit addresses), in two segments
+0x8000-0xBFFF and 0x10000-0x13FFF plus the vector segment, with the same
+header; its check range runs to 0x88000. It has no figures to meet.
+
 The output is the same on every run (a fixed pseudo-random sequence), so the
-committed file can be checked against a fresh run:
+committed files can be checked against a fresh run:
 
   tools/image/make_standin_image.py --check tools/image/pumatic-1.06.txt
+  tools/image/make_standin_image.py --sensor --check tools/image/celva-1.06.txt
 """
 
 import argparse
@@ -162,9 +169,9 @@ def build():
     sys.exit("make_standin_image: no code length reaches the character sum")
 
 
-def ti_text(memory):
+def ti_text(memory, segments=SEGMENTS):
     lines = []
-    for start, end in SEGMENTS + [VECTORS]:
+    for start, end in segments + [VECTORS]:
         lines.append("@%X" % start)
         for row in range(start, end, 16):
             lines.append(" ".join("%02X" % b for b in memory[row:min(row + 16, end)]))
@@ -172,18 +179,57 @@ def ti_text(memory):
     return "\n".join(lines) + "\n"
 
 
+SENSOR_MODEL = b"CELVA"
+SENSOR_FLASH_END = 0x88000
+SENSOR_SEGMENTS = [(0x8000, 0xC000), (0x10000, 0x14000)]
+
+
+def build_sensor():
+    """The sensor's memory 0x00000-0x87FFF: header, code, erased elsewhere."""
+    memory = bytearray([0xFF]) * SENSOR_FLASH_END
+    code = Sequence(0x53444931)
+    for start, end in SENSOR_SEGMENTS:
+        for address in range(start, end):
+            memory[address] = code.byte()
+    memory[DEFAULT_HANDLER] = 0x00
+    memory[DEFAULT_HANDLER + 1] = 0x13
+    header = bytearray(HEADER_SIZE)
+    header[0:4] = b"HVFW"
+    header[4:4 + len(SENSOR_MODEL)] = SENSOR_MODEL
+    header[20:20 + len(VERSION)] = VERSION
+    memory[FLASH_START:FLASH_START + HEADER_SIZE] = header
+    checked = bytearray()
+    for address in range(FLASH_START + HEADER_SIZE, SENSOR_FLASH_END):
+        if PROTECTED[0] <= address < PROTECTED[1] or VECTORS[0] <= address < VECTORS[1]:
+            continue
+        checked.append(memory[address])
+    crc = crc32(bytes(checked))
+    memory[FLASH_START + CRC_OFFSET:FLASH_START + CRC_OFFSET + 4] = crc.to_bytes(4, "little")
+    for i in range(16):
+        vector = RESET_ENTRY if i == 15 else DEFAULT_HANDLER
+        memory[0xFFE0 + 2 * i:0xFFE2 + 2 * i] = vector.to_bytes(2, "little")
+    return memory
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("output", nargs="?", default="pumatic-1.06.txt")
+    parser.add_argument("output", nargs="?")
     parser.add_argument("--check", action="store_true",
                         help="compare with the existing file instead of writing it")
+    parser.add_argument("--sensor", action="store_true",
+                        help="the digital-sensor build's stand-in instead of the Pumatic's")
     args = parser.parse_args()
 
-    memory = build()
-    length = sum(6 + 2 * (end - start) for start, end in SEGMENTS)
-    assert length == TARGET_LENGTH, length
-    assert text_sum(memory) == TARGET_SUM, text_sum(memory)
-    text = ti_text(memory)
+    if args.sensor:
+        args.output = args.output or "celva-1.06.txt"
+        text = ti_text(build_sensor(), SENSOR_SEGMENTS)
+    else:
+        args.output = args.output or "pumatic-1.06.txt"
+        memory = build()
+        length = sum(6 + 2 * (end - start) for start, end in SEGMENTS)
+        assert length == TARGET_LENGTH, length
+        assert text_sum(memory) == TARGET_SUM, text_sum(memory)
+        text = ti_text(memory)
     if args.check:
         with open(args.output, encoding="ascii", newline="") as f:
             if f.read() != text:
