@@ -16,6 +16,7 @@
 #include "app/update_window.h"
 #include "gui/command_switches.h"
 #include "gui/port_list.h"
+#include "gui/sensor_type_menu.h"
 #include "log/diag_log.h"
 #include "protocol/device_kinds.h"
 #include "serial/port_enum.h"
@@ -54,6 +55,10 @@ struct MainWindowSetup {
   PortLister port_lister;              // null: the system's ports and HALVBSL_PORTS
   std::string program_folder;          // where files go when no data folder can be had
   int build_kind = kBuildKind;         // the instrument kind this build serves
+  // The digital-sensor updater's window: the sensor-type entries, the Handix
+  // labels and the sensor update run.
+  bool sensor_build = kSensorBuild;
+  int32_t sensor_type = static_cast<int32_t>(kBuildSensorType);  // selected at start-up
 };
 
 class TfrmMain : public QMainWindow, public UpdateWindow {
@@ -81,12 +86,21 @@ class TfrmMain : public QMainWindow, public UpdateWindow {
   // the window to its kind. Returns the load's result.
   int32_t LoadFirmwareFile(const std::string& path);
 
+  // The sensor-type entries' command: check mark, device name, description
+  // line and the version check's path word. Refused while a run is busy.
+  void SelectSensorType(int32_t type);
+  int32_t SelectedSensorType() const { return selected_sensor_type_; }
+  // The path the version check asks for.
+  std::string VersionCheckPath() const;
+
   // The state created at start-up (null before the window was first shown).
   InstrumentUpdater* Updater() const { return updater_.get(); }
   HostBSL* Host() const { return host_.get(); }
   DiagLog* Log() { return &log_; }
   const std::string& RememberedPortName() const { return remembered_port_; }
   bool FindAllCommPorts() const { return find_all_comms_; }
+  // ‹device name› of the messages (empty before the window was first shown).
+  std::string DeviceName() const;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -105,6 +119,7 @@ class TfrmMain : public QMainWindow, public UpdateWindow {
   void FillPortListAtStartUp();
   int32_t ListPorts(int32_t* count);
   void SetDeviceLabels(const std::string& device);
+  std::string StartUpDeviceName() const;
 
   // Event handlers (main_window_commands.cpp).
   void cbCommPortDropDown();
@@ -134,7 +149,6 @@ class TfrmMain : public QMainWindow, public UpdateWindow {
 
   bool RunBusy() const;
   std::string UpdaterName() const;
-  std::string DeviceName() const;
 
   MainWindowSetup setup_;
   CommandSwitches switches_;
@@ -146,6 +160,8 @@ class TfrmMain : public QMainWindow, public UpdateWindow {
   std::array<PortEntry, kMaxPortEntries> ports_{};
   int32_t port_count_ = 0;
   bool busy_cursor_ = false;
+  int32_t selected_sensor_type_ = 0;
+  std::string sensor_path_word_;  // the version-finder path word of the sensor build
 
   DiagLog log_;
   std::unique_ptr<InstrumentConnection> connection_;
@@ -178,6 +194,7 @@ class TfrmMain : public QMainWindow, public UpdateWindow {
   QAction* ForceFindAllCommPorts1 = nullptr;
   QAction* DontEraseData1 = nullptr;
   QAction* PromptforSerialNumber1 = nullptr;
+  std::unique_ptr<SensorTypeMenu> sensor_types_;
   QAction* Help2 = nullptr;
   QAction* SendFeedback1 = nullptr;
   QAction* CheckNewerFirmware1 = nullptr;

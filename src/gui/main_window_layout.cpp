@@ -138,6 +138,8 @@ void TfrmMain::BuildMenus() {
   PromptforSerialNumber1 = Entry(settings, "PromptforSerialNumber1", "&Replace Serial Number", {});
   PromptforSerialNumber1->setCheckable(true);
   PromptforSerialNumber1->setVisible(false);
+  sensor_types_ = std::make_unique<SensorTypeMenu>(
+      settings, this, [this](int32_t type) { SelectSensorType(type); });
 
   QMenu* help = menuBar()->addMenu("&Help");
   help->setObjectName("Help1");

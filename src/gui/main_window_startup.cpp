@@ -29,11 +29,10 @@ void SetLabel(QLabel* label, const std::string& text) {
 }  // namespace
 
 void TfrmMain::FormShow() {
-  // The build's kind names the window; the version check path follows the
-  // kind (the web layer looks it up when it checks).
-  DeviceInfo kind;
-  LookupDeviceKind(setup_.build_kind, 0, &kind);
-  const std::string device = kind.kind_name.c_str();
+  // The build's kind names the window (the sensor build: its sensor type);
+  // the version check path follows the kind (the web layer looks it up when
+  // it checks).
+  const std::string device = StartUpDeviceName();
   const std::string caption = device + " Firmware Updater";
   setWindowTitle(QString::fromStdString(caption));
   About1->setText(QString::fromStdString("About " + device + " Firmware Updater"));
@@ -43,6 +42,7 @@ void TfrmMain::FormShow() {
   if (switches_.factory_mode) {
     PromptforSerialNumber1->setVisible(true);
     DontEraseData1->setVisible(true);
+    if (setup_.sensor_build) sensor_types_->Show();
   }
 
   const RememberedSettings remembered = ReadRememberedSettings();
@@ -75,6 +75,7 @@ void TfrmMain::FormShow() {
   settings.progress_step = ProgressStep(host_->image_length);
   SetLabel(userText2, host_->image_name.c_str());
   SetDeviceLabels(device);
+  if (setup_.sensor_build) SelectSensorType(setup_.sensor_type);
 
   if (WarnsBeforeErasing(setup_.build_kind) && !switches_.file_opening && !switches_.factory_mode) {
     timerEraseWarn.start();
@@ -86,10 +87,24 @@ void TfrmMain::FormShow() {
              port_count_);
 }
 
+std::string TfrmMain::StartUpDeviceName() const {
+  if (setup_.sensor_build) {
+    FixedText<35> name;
+    SensorTypeName(setup_.sensor_type, &name);
+    return name.c_str();
+  }
+  DeviceInfo kind;
+  LookupDeviceKind(setup_.build_kind, 0, &kind);
+  return kind.kind_name.c_str();
+}
+
 void TfrmMain::SetDeviceLabels(const std::string& device) {
   SetLabel(userText1, "This utility updates " + device + " firmware to");
-  SetLabel(commLabel, "Connect to " + device + " with Comm Port");
-  SetLabel(lblConnect, "Connect " + device + " to computer comm port.");
+  // The sensor build's user connects the reader; the sensor hangs on it.
+  const std::string connected = setup_.sensor_build ? "Handix and Digital Sensor" : device;
+  const std::string connect = setup_.sensor_build ? "Handix" : device;
+  SetLabel(commLabel, "Connect to " + connected + " with Comm Port");
+  SetLabel(lblConnect, "Connect " + connect + " to computer comm port.");
 }
 
 int32_t TfrmMain::ListPorts(int32_t* count) {

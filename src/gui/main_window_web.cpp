@@ -53,8 +53,7 @@ void TfrmMain::SendFeedbackClick() {
 void TfrmMain::RunVersionCheck(bool quiet) {
   if (!WebAllowed("Version check")) return;
   frmWeb_->CheckForNewerVersion(updater_->settings.updater_firmware_version,
-                                QString::fromStdString(VersionFinderPath(setup_.build_kind)), quiet,
-                                windowTitle());
+                                QString::fromStdString(VersionCheckPath()), quiet, windowTitle());
 }
 
 void TfrmMain::CheckNewerFirmwareClick() {

@@ -154,6 +154,8 @@ class WindowTest : public ::testing::Test {
     setup.port_lister = ports.Lister();
     setup.program_folder = dir.Path().string();
     setup.build_kind = build_kind;
+    setup.sensor_build = sensor_build;
+    setup.sensor_type = sensor_type;
     window = std::make_unique<gui::TfrmMain>(std::move(setup));
     window->show();
   }
@@ -200,6 +202,8 @@ class WindowTest : public ::testing::Test {
   TempDir dir;
   FakePorts ports;
   int build_kind = kKindPumatic;
+  bool sensor_build = false;  // the digital-sensor updater's window
+  int32_t sensor_type = 93;
   BoxAnswerer answerer;
   std::unique_ptr<gui::TfrmMain> window;
 };
