@@ -219,6 +219,79 @@ std::string ConstructionError(const std::string& updater, int32_t code) {
   }
 }
 
+std::string UnableToConnectReader(const std::string& updater, const std::string& port) {
+  return "The " + updater + " is unable to connect to your communication device" +
+         "\n on Comm Port \"" + port +
+         "\".\n\nPlease check your serial cable and Comm Port choice.";
+}
+
+std::string UnableToConnectReaderError(const std::string& updater, const std::string& port,
+                                       int32_t error) {
+  return "The " + updater + " is unable to connect to your communication device" +
+         "\n on Comm Port \"" + port +
+         "\".\n\nPlease check your serial cable and Comm Port choice.\nError " + Number(error);
+}
+
+std::string WrongReader(const std::string& updater, const std::string& connected) {
+  return "The " + updater + " expected to find a Handix (or VADRO Comm Device)" +
+         ";\nhowever, it found a " + connected + ".\n\nThis updater can not work with a " +
+         connected + ".";
+}
+
+// A reader that did not say its revision shows an empty one.
+std::string ReaderTooOld(const std::string& connected, uint32_t version, char revision) {
+  const std::string letter = revision != '\0' ? std::string(1, revision) : std::string();
+  return "Your " + connected + " version " + Version(version) + " with hardware revision '" +
+         letter + "' " + "doesn't\nsupport bootstrapping digital sensors.\n\n" +
+         "Please use a supported Handix (or VADRO Comm Device)";
+}
+
+std::string ReaderBatteryTooLow() {
+  return std::string("The battery power in the Handix is too low!\n\n") +
+         "Please replace the batteries before running this updater.";
+}
+
+std::string LoaderEngineNotStarted(const std::string& updater) {
+  return "The " + updater + " is unable to start the HalvBSL engine.\n\nPlease try again.";
+}
+
+std::string SensorSettingsQuestion(const std::string& updater, const std::string& device) {
+  return "The " + updater + " could not retrieve the settings from your " + device +
+         ".\nThis can happen when an intrument is new or doesn't have " +
+         "a serial number set yet.\n\nClick OK to continue loading new firmware." +
+         "\nClick CANCEL to try retrieving the settings again.";
+}
+
+std::string WrongSensorType(const std::string& reported, const std::string& device) {
+  return "The attached sensor is claiming to be a \"" + reported + "\"\n\n" +
+         "This firmware updater is for a \"" + device + "\".\n\n" +
+         "Are you sure you want to load the firmware for a " + device + "?\n";
+}
+
+std::string SensorWithoutLoader() {
+  return std::string("This digital sensor does not have a working firmware loader.") +
+         ".\n\nPlease contact Halvard for help.";
+}
+
+std::string SensorFirmwareUnverified(const std::string& updater, const std::string& device,
+                                     int32_t error) {
+  return "The " + updater + " was unable to verify the new firmware in your " + device +
+         ".\n\nPlease try again or contact Halvard.\n\n[Error " + Number(error) + "]";
+}
+
+std::string SensorNotRestored(const std::string& updater, const std::string& device,
+                              int32_t error) {
+  return "The " + updater + " failed to restore the calibration and address\n" + "for your " +
+         device + ".\n\nPlease calibrate this sensor and check the address.\n\n[Error " +
+         Number(error) + "]";
+}
+
+std::string SensorTypeNotSet(const std::string& updater, const std::string& device, int32_t error) {
+  return "The " + updater + " failed to set the sensor type for your " + device +
+         ".\n\nThe sensor type will be auto-determined by the firmware.\n\n[Error " +
+         Number(error) + "]";
+}
+
 std::string Connecting(const std::string& device) {
   return "Connecting to " + device + "...";
 }

@@ -69,6 +69,28 @@ std::string WrongHardwareRevision(const std::string& device, char revision,
                                   const std::string& allowed);
 std::string ConstructionError(const std::string& updater, int32_t code);
 
+// The digital-sensor update: the reader, its battery, the sensor's loader,
+// settings and type.
+std::string UnableToConnectReader(const std::string& updater, const std::string& port);
+std::string UnableToConnectReaderError(const std::string& updater, const std::string& port,
+                                       int32_t error);
+std::string WrongReader(const std::string& updater, const std::string& connected);
+std::string ReaderTooOld(const std::string& connected, uint32_t version, char revision);
+std::string ReaderBatteryTooLow();
+std::string LoaderEngineNotStarted(const std::string& updater);
+std::string SensorSettingsQuestion(const std::string& updater, const std::string& device);
+std::string WrongSensorType(const std::string& reported, const std::string& device);
+std::string SensorWithoutLoader();
+std::string SensorFirmwareUnverified(const std::string& updater, const std::string& device,
+                                     int32_t error);
+std::string SensorNotRestored(const std::string& updater, const std::string& device, int32_t error);
+std::string SensorTypeNotSet(const std::string& updater, const std::string& device, int32_t error);
+inline constexpr const char* kWrongDeviceVersion = "Wrong Device Version";
+inline constexpr const char* kSettingsRetrieveError = "Settings Retrieve Error";
+inline constexpr const char* kWrongSensorType = "Wrong Sensor Type";
+inline constexpr const char* kCheckingReaderBattery = "Checking Handix battery power...";
+inline constexpr const char* kSavingSensorSettings = "Saving settings for this digital sensor...";
+
 // Captions.
 inline constexpr const char* kConnectionError = "Connection Error";
 inline constexpr const char* kWrongDevice = "Wrong Device";

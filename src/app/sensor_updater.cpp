@@ -1,0 +1,438 @@
+#include "app/sensor_updater.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "app/app_paths.h"
+#include "app/compat_checks.h"
+#include "app/error_report.h"
+#include "app/messages.h"
+#include "bsl/flash.h"
+#include "bsl/loader_progress.h"
+#include "logger/logger_link.h"
+#include "protocol/instrument.h"
+#include "sdi12/sdi_sensor.h"
+#include "serial/clock.h"
+
+namespace halv {
+namespace {
+
+constexpr const char* kHostTag = "HalvBSL Host";
+constexpr uint8_t kFirstBaudIndex = 2;  // 9600 baud
+constexpr uint32_t kConnectRetries = 3;
+constexpr uint32_t kLoaderRetries = 10;
+constexpr uint32_t kLoaderBaud = 9600;
+constexpr int32_t kLowestBattery = 10;
+constexpr uint32_t kLoaderListeningVersion = 999;
+
+// What the reader must be to carry a firmware update to a sensor.
+constexpr uint32_t kLowestReaderVersion = 123;
+constexpr char kLowestReaderRevision = 'B';
+constexpr uint32_t kRevisionWaitMs = 1500;
+
+// The bytes the reader takes between commands: "]" opens the path to the
+// sensor's loader, "[" closes it, the grave accent cycles the sensor's power.
+constexpr char kOpenPath = ']';
+constexpr char kClosePath = '[';
+constexpr char kPowerCycle = '`';
+constexpr uint32_t kAfterOpenPathMs = 500;
+constexpr uint32_t kAfterPowerCycleMs = 1000;
+constexpr uint32_t kAfterClosePathMs = 500;
+constexpr uint32_t kBeforeUploadMs = 100;
+constexpr uint32_t kBeforeFirmwareCheckMs = 1000;
+
+// The type letters a selected family accepts; any other selected type
+// accepts only the letter of its own code.
+struct SensorFamily {
+  uint32_t type;
+  const char* letters;
+};
+constexpr SensorFamily kSensorFamilies[] = {
+    {260, "sron"},  // Nilt family
+    {261, "ylk"},   // Pomar-A, Pomar-B and Garno P
+    {262, "tjie"},  // Wesk family
+    {264, "hg"},    // Garno K family
+};
+
+bool SensorTypeAccepted(uint32_t selected, uint8_t reported) {
+  for (const SensorFamily& family : kSensorFamilies) {
+    if (family.type != selected) continue;
+    for (const char* c = family.letters; *c != '\0'; ++c) {
+      if (static_cast<uint8_t>(*c) == reported) return true;
+    }
+    return false;
+  }
+  return reported == selected;
+}
+
+// The first character that is not white space within the first 32 bytes.
+char RevisionOf(const char* reply, uint32_t length) {
+  for (uint32_t i = 0; i < length && i < 32; ++i) {
+    if (!isspace(static_cast<unsigned char>(reply[i]))) return reply[i];
+  }
+  return '\0';
+}
+
+// The updater the loader host's progress reports go to while it programs.
+SensorUpdater* g_reporting = nullptr;
+
+int ReportToUpdater(uint32_t, uint32_t, int, char letter) {
+  return g_reporting != nullptr && g_reporting->ReportLoaderProgress(letter) ? 1 : 0;
+}
+
+}  // namespace
+
+SensorUpdater::SensorUpdater(UpdateWindow* window, DiagLog* log, InstrumentConnection* connection,
+                             HostBSL* host)
+    : window_(window), log_(log), connection_(connection), host_(host) {}
+
+SensorUpdater::~SensorUpdater() {
+  if (g_reporting == this) g_reporting = nullptr;
+}
+
+void SensorUpdater::Status(const std::string& text) {
+  window_->ShowStatus(text);
+  window_->ProcessEvents();
+}
+
+void SensorUpdater::Advance(int amount) {
+  window_->SetProgress(window_->Progress() + amount);
+}
+
+int32_t SensorUpdater::Fail(UpdateFailure failure, int32_t code, const std::string& text,
+                            const char* caption) {
+  failure_ = failure;
+  if (!text.empty()) ShowErrorMessage(window_, log_, text, caption, kMessageError);
+  return code;
+}
+
+void SensorUpdater::WriteReaderByte(char byte) {
+  SerialChannel* channel = &ConnectionLink(connection_)->channel;
+  if (channel->port == nullptr) return;  // the connect failed: nothing to tell the reader
+  uint32_t written = 0;
+  const int32_t rc = DSWrite(channel, &byte, 1, &written);
+  if (rc < 0) {
+    LogMessage(log_, kLogError, kHostTag, "Writing the byte 0x%02X to the reader failed (%d)",
+               static_cast<unsigned char>(byte), rc);
+  }
+}
+
+int32_t SensorUpdater::Run() {
+  if (busy_) return 0;  // a run never starts inside another
+  Prepare();
+  const int32_t result = UpdateSensor();
+  Finish(result);
+  return result;
+}
+
+void SensorUpdater::Prepare() {
+  busy_ = true;
+  continue_ = true;
+  failure_ = UpdateFailure::kNone;
+  settings_not_retrieved_ = false;
+  elapsed_seconds_ = 0;
+  window_->SetProgress(0);
+  window_->SetBusyCursor(true);
+  window_->SetConnectLabel(msg::DoNotDisconnect(DeviceName()));
+  settings_path_ = SettingsFilePath(settings.app_data_folder, DeviceName());
+  ClearCapturedSettings(connection_);
+  device_ = DeviceInfo{};
+  // Kind 10 takes its layout from the selected sensor type's row.
+  SetDigitalSensorSelection({static_cast<int32_t>(sensor_type), host_->image_version});
+  Status(msg::Connecting(DeviceName()));
+  start_tick_ = MsTick();
+}
+
+// A failed run leaves the reader's port with the instrument connection: the
+// sensor's power is cycled and the borrowed port given back before the
+// connection closes it.
+void SensorUpdater::Finish(int32_t result) {
+  if (result < 0) {
+    window_->HideStatus();
+    window_->SetProgress(0);
+    WriteReaderByte(kPowerCycle);
+    BSLHandBack(host_);
+    DPDisconnect(connection_, false);
+    window_->SetConnectLabel(msg::ConnectDevice(DeviceName()));
+  } else {
+    elapsed_seconds_ = (MsTick() - start_tick_) / 1000;
+    if (device_.post_update_notice) ShowPostUpdateNotice(window_, log_, device_.kind);
+    window_->SetProgress(100);
+    window_->ShowStatus(msg::Success(elapsed_seconds_));
+    window_->InformationBeep();
+    window_->ProcessEvents();
+    LogMessage(log_, kLogError, kHostTag, "Finished updating device in %d seconds",
+               static_cast<int>(elapsed_seconds_));
+    remove(settings_path_.c_str());
+    window_->SetConnectLabel(msg::MayDisconnect(DeviceName()));
+  }
+  window_->SetBusyCursor(false);
+  busy_ = false;
+}
+
+bool SensorUpdater::ConfirmQuit() {
+  if (busy_ && window_->ShowNotice(msg::QuitGuard(Updater(), DeviceName()), msg::kDontQuitNow)) {
+    return false;
+  }
+  continue_ = false;
+  return true;
+}
+
+bool SensorUpdater::ReportLoaderProgress(char letter) {
+  if (letter == 'X') {
+    Advance(1);
+  } else if (letter == 'W') {
+    progress_position_ += settings.progress_step;
+    window_->SetProgress(static_cast<int>(progress_position_ + 0.5f));
+  }
+  window_->ProcessEvents();
+  return continue_;
+}
+
+int32_t SensorUpdater::Connect() {
+  const int32_t rc = DPConnect(connection_, settings.port_name.c_str(), kFirstBaudIndex,
+                               kConnectRetries, &device_);
+  if (rc >= 0) return 1;
+  std::string text;
+  switch (rc) {
+    case kPortBusy:
+      text = msg::PortInUse(Port());
+      break;
+    case kPortNoDevice:
+      text = msg::PortUnavailable(Port());
+      break;
+    case kPortNoPermission:
+      text = msg::PortNoPermission(Port());
+      break;
+    case kLoggerNothingListening:
+      text = msg::UnableToConnectReader(Updater(), Port());
+      break;
+    default:
+      text = msg::UnableToConnectReaderError(Updater(), Port(), rc);
+      break;
+  }
+  return Fail(UpdateFailure::kConnection, kUpdateConnectFailed, text, msg::kConnectionError);
+}
+
+int32_t SensorUpdater::CheckReader() {
+  const std::string connected = device_.kind_name.c_str();
+  const uint8_t kind = connection_->settings.device_kind;
+  if (kind == kLoggerKindCommDevice) return 1;
+  if (kind != kLoggerKindHandix) {
+    return Fail(UpdateFailure::kWrongDevice, kUpdateWrongDevice,
+                msg::WrongReader(Updater(), connected), msg::kWrongDevice);
+  }
+  char reply[32] = {};
+  uint32_t length = sizeof reply;
+  uint32_t elapsed = 0;
+  const int32_t rc = DeviceCommand(ConnectionLink(connection_), "get -hver\r", '>', kRevisionWaitMs,
+                                   reply, &length, &elapsed);
+  const char revision = rc >= 1 ? RevisionOf(reply, length) : '\0';
+  const uint32_t version = static_cast<uint32_t>(connection_->settings.firmware_version);
+  if (rc >= 1 && version >= kLowestReaderVersion && revision >= kLowestReaderRevision) return 1;
+  return Fail(UpdateFailure::kWrongDevice, kUpdateNotSupported,
+              msg::ReaderTooOld(connected, version, revision), msg::kWrongDeviceVersion);
+}
+
+int32_t SensorUpdater::CheckBattery() {
+  Advance(2);
+  Status(msg::kCheckingReaderBattery);
+  int32_t percent = -1;
+  const int32_t rc = DPCheckBattery(connection_, &percent);
+  if (rc > 0 && percent < kLowestBattery) {
+    return Fail(UpdateFailure::kBattery, kUpdateBatteryLow, msg::ReaderBatteryTooLow(),
+                msg::kBatteriesTooLow);
+  }
+  return 1;
+}
+
+int32_t SensorUpdater::HandOff() {
+  Advance(2);
+  SerialChannel* reader = &ConnectionLink(connection_)->channel;
+  const int32_t rc = BSLHandOff(host_, reader->port, reader->receive_buffer,
+                                reader->port_name.c_str(), true, kLoaderRetries);
+  if (rc < 0) {
+    return Fail(UpdateFailure::kLoader, rc, msg::LoaderEngineNotStarted(Updater()),
+                msg::kFirmwareLoaderError);
+  }
+  return 1;
+}
+
+bool SensorUpdater::ProbeLoader() {
+  WriteReaderByte(kOpenPath);
+  WaitMs(kAfterOpenPathMs);
+  const int32_t rc = BSLCheck(host_, settings.port_name.c_str(), kLoaderBaud);
+  if (rc == kBslWaitingForHost) {
+    // A loader waiting for a host gives way to the firmware when the sensor
+    // is powered again.
+    WriteReaderByte(kPowerCycle);
+    WaitMs(kAfterPowerCycleMs);
+    return true;
+  }
+  return rc != kBslAlreadyActive;
+}
+
+int32_t SensorUpdater::SaveSettings() {
+  Status(msg::kSavingSensorSettings);
+  WriteReaderByte(kClosePath);
+  WaitMs(kAfterClosePathMs);
+  // A settings file left by an update that did not finish may hold settings
+  // the sensor has lost since: it is kept, not overwritten.
+  const std::string kept = KeepEarlierSettingsFile(settings_path_);
+  if (!kept.empty()) {
+    LogMessage(log_, kLogNote, kHostTag, "Kept the settings file of an earlier update as %s",
+               kept.c_str());
+  }
+  const int32_t rc = DPSaveInfo(connection_, settings_path_.c_str());
+  if (rc >= 0 || rc == kProtocolPartlyDone) return 1;
+  if (!settings.FactorySwitch()) {
+    return Fail(UpdateFailure::kSettings, rc, msg::SettingsNotRetrieved(Updater(), DeviceName()),
+                msg::kSettingsError);
+  }
+  if (!window_->AskOkCancel(msg::SensorSettingsQuestion(Updater(), DeviceName()),
+                            msg::kSettingsRetrieveError)) {
+    return Fail(UpdateFailure::kCancelled, kUpdateCancelled, "", "");
+  }
+  settings_not_retrieved_ = true;
+  return 1;
+}
+
+int32_t SensorUpdater::CheckSensor() {
+  const SDISensor* sdi = connection_->sdi.get();
+  LookupDeviceKind(host_->image_kind, sdi->sensor_version, &device_);
+  if (!FirmwareVersionCheck(window_, log_, settings, device_)) {
+    return Fail(UpdateFailure::kWrongDevice, kUpdateNotSupported, "", "");
+  }
+  if (sdi->sensor_version > settings.updater_firmware_version &&
+      !window_->AskOkCancel(msg::NewerFirmware(DeviceName()), msg::kNewerFirmware)) {
+    return Fail(UpdateFailure::kCancelled, kUpdateCancelled, "", "");
+  }
+  if (!SensorTypeAccepted(sensor_type, sdi->sensor_type)) {
+    FixedText<35> reported;
+    SensorTypeName(sdi->sensor_type, &reported);
+    if (!window_->AskOkCancel(msg::WrongSensorType(reported.c_str(), DeviceName()),
+                              msg::kWrongSensorType)) {
+      return Fail(UpdateFailure::kCancelled, kUpdateCancelled, "", "");
+    }
+  }
+  return 1;
+}
+
+int32_t SensorUpdater::InvokeLoader() {
+  window_->SetProgress(6);
+  Status(msg::kStartingLoader);
+  const int32_t rc = SDIInvokeHalvBSL(connection_->sdi.get());
+  // A sensor without a loader cannot be helped by trying again.
+  if (rc == kSdiNoLoader || rc == kBslNoLoader) {
+    return Fail(UpdateFailure::kLoader, kBslNoLoader, msg::SensorWithoutLoader(),
+                msg::kFirmwareLoaderError);
+  }
+  if (rc < 0) {
+    return Fail(UpdateFailure::kLoader, kUpdateLoaderFailed,
+                msg::LoaderUnreachable(Updater(), DeviceName()), msg::kFirmwareLoaderError);
+  }
+  return 1;
+}
+
+int32_t SensorUpdater::Program() {
+  if (BSLAttach(host_) < 0) {
+    return Fail(UpdateFailure::kLoader, kUpdateLoaderFailed,
+                msg::LoaderUnreachable(Updater(), DeviceName()), msg::kFirmwareLoaderError);
+  }
+  Advance(2);
+  Status(msg::kErasing);
+  const bool extended = device_.extended_addresses != 0;
+  g_reporting = this;
+  ScopedLoaderProgress progress(ReportToUpdater);
+  int32_t rc = BSLEraseINFO(host_, device_.info_start, device_.info_segment_count,
+                            device_.info_segment_size, extended);
+  if (rc < 0) {
+    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
+                msg::kInfoEraseError);
+  }
+  rc = BSLEraseFlash(host_, device_.flash_start, device_.flash_end, extended);
+  if (rc < 0) {
+    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
+                msg::kFirmwareEraseError);
+  }
+  progress_position_ = 21.0f;
+  window_->SetProgress(21);
+  Status(msg::kUploading);
+  WaitMs(kBeforeUploadMs);
+  rc = BSLSendFirmware(host_, extended);
+  if (rc < 0) {
+    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
+                msg::kFirmwareUploadError);
+  }
+  Status(msg::Restarting(DeviceName()));
+  rc = BSLSendVectors(host_);
+  if (rc < 0) {
+    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
+                msg::kFirmwareUploadError);
+  }
+  return 1;
+}
+
+int32_t SensorUpdater::CheckNewFirmware() {
+  Advance(2);
+  Status(msg::kCheckingFirmware);
+  WaitMs(kBeforeFirmwareCheckMs);
+  const int32_t rc = SDICheckBinary(connection_->sdi.get());
+  if (rc == kSdiCorruptFirmware) {
+    return Fail(UpdateFailure::kFirmwareCheck, rc, msg::FirmwareCorrupt(DeviceName()),
+                msg::kFirmwareError);
+  }
+  if (rc < 0) {
+    return Fail(UpdateFailure::kFirmwareCheck, rc,
+                msg::SensorFirmwareUnverified(Updater(), DeviceName(), rc), msg::kFirmwareError);
+  }
+  return 1;
+}
+
+void SensorUpdater::RestoreSettings() {
+  Advance(2);
+  Status(msg::kRestoringSettings);
+  const int32_t rc = DPRestoreInfo(connection_, settings_path_.c_str(), nullptr);
+  if (rc < 0) {
+    ShowErrorMessage(window_, log_, msg::SensorNotRestored(Updater(), DeviceName(), rc),
+                     msg::kSettingsError, kMessageError);
+  }
+}
+
+void SensorUpdater::RestoreSensorType() {
+  const int32_t rc = SDISetSensorType(connection_->sdi.get(), sensor_type);
+  if (rc < 0) {
+    ShowErrorMessage(window_, log_, msg::SensorTypeNotSet(Updater(), DeviceName(), rc),
+                     msg::kSettingsError, kMessageError);
+  }
+}
+
+int32_t SensorUpdater::UpdateSensor() {
+  int32_t rc = Connect();
+  if (rc < 0) return rc;
+  if ((rc = CheckReader()) < 0) return rc;
+  if ((rc = CheckBattery()) < 0) return rc;
+  if ((rc = HandOff()) < 0) return rc;
+  const bool sensor_mode = ProbeLoader();
+  connection_->device_kind = kKindDigitalSensor;
+  LookupDeviceKind(host_->image_kind, kLoaderListeningVersion, &device_);
+  if (sensor_mode) {
+    if ((rc = SaveSettings()) < 0) return rc;
+    if ((rc = CheckSensor()) < 0) return rc;
+    if ((rc = InvokeLoader()) < 0) return rc;
+  }
+  if ((rc = Program()) < 0) return rc;
+  window_->SetProgress(92);
+  window_->ProcessEvents();
+  BSLHandBack(host_);
+  WriteReaderByte(kClosePath);
+  if ((rc = CheckNewFirmware()) < 0) return rc;
+  RestoreSettings();
+  RestoreSensorType();
+  Advance(2);
+  WriteReaderByte(kPowerCycle);
+  DPDisconnect(connection_, false);
+  return 1;
+}
+
+}  // namespace halv
