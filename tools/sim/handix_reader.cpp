@@ -1,5 +1,7 @@
 #include "sim/handix_reader.h"
 
+#include "sim/firmware_commands.h"
+
 namespace halv::sim {
 namespace {
 
@@ -30,8 +32,8 @@ const DeviceProfile& HandixProfile() {
 }
 
 HandixReader::HandixReader(const SdiSensorProfile& sensor, SdiSensorFaults faults,
-                           const DeviceSetup& reader_setup)
-    : reader_(kHandix, reader_setup), sensor_(sensor, faults) {
+                           const DeviceSetup& reader_setup, const char* revision_answer)
+    : reader_(kHandix, reader_setup), sensor_(sensor, faults), revision_answer_(revision_answer) {
   reader_.SetPassThrough(this);
   sensor_.Device().SetSink(this);
 }
@@ -41,6 +43,12 @@ HandixReader::HandixReader(const SdiSensorProfile& sensor, SdiSensorFaults fault
 bool HandixReader::TakeByte(uint8_t byte, std::string* line) {
   if (transparent_) return TransparentByte(byte);
   if (byte == '\r') {
+    if (revision_answer_ != nullptr && pending_ == "get -hver") {
+      reader_.Log().Host(reader_.Now(), pending_ + "\r");
+      reader_.Reply(FirmwareAnswer(revision_answer_));
+      pending_.clear();
+      return true;
+    }
     *line = std::move(pending_);
     pending_.clear();
     overflow_ = false;
@@ -85,16 +93,22 @@ bool HandixReader::ControlByte(uint8_t byte) {
 }
 
 bool HandixReader::TransparentByte(uint8_t byte) {
+  if (byte == kClosePath || byte == kPowerCycle) {
+    reader_.Log().Host(reader_.Now(), std::string(1, static_cast<char>(byte)));
+  }
   if (byte == kClosePath) {
     transparent_ = false;
     reader_.Note("reader: path to the sensor closed");
     return true;
   }
   if (byte == kPowerCycle) {
+    // Cycling the sensor's power also ends the path to it.
+    transparent_ = false;
     sensor_.PowerCycle();
-    reader_.Note("reader: sensor power cycled");
+    reader_.Note("reader: sensor power cycled, path to the sensor closed");
     return true;
   }
+  if (sensor_cut_) return true;
   SimDevice& loader = sensor_.Device();
   loader.CatchUp(reader_.Now());
   // The sensor's running firmware only speaks SDI-12: raw bytes reach the
@@ -113,12 +127,18 @@ void HandixReader::PassCommand() {
     return;
   }
   reader_.Log().Host(reader_.Now(), command);
+  if (sensor_cut_) return;
   const std::string answer = sensor_.Command(command, reader_.Now());
   if (!answer.empty()) reader_.Reply(answer, kSdiAnswerDelayUs);
 }
 
 void HandixReader::Send(std::string_view bytes, uint64_t after_us) {
   reader_.Reply(bytes, after_us);
+}
+
+void HandixReader::Unplug() {
+  sensor_cut_ = true;
+  reader_.Note("reader: sensor cable cut");
 }
 
 }  // namespace halv::sim

@@ -7,7 +7,8 @@
 //   "]"        opens the transparent path: every byte goes to the sensor's
 //              loader and its answers come back, until
 //   "["        closes it again (no loader frame ever holds that byte)
-//   "`"        cycles the sensor's power (the grave accent)
+//   "`"        cycles the sensor's power (the grave accent), which also
+//              closes the transparent path
 // The control bytes count between commands, where the reader's line is empty,
 // so that a "]" inside "?X9 ]!" is part of the command.
 //
@@ -26,8 +27,11 @@ const DeviceProfile& HandixProfile();
 
 class HandixReader : private BytePassThrough, private ReplySink {
  public:
+  // revision_answer: what "get -hver" answers in place of the profile's
+  // revision (null: "B"); it may carry blanks before the letter.
   explicit HandixReader(const SdiSensorProfile& sensor, SdiSensorFaults faults = {},
-                        const DeviceSetup& reader_setup = {});
+                        const DeviceSetup& reader_setup = {},
+                        const char* revision_answer = nullptr);
   HandixReader(const HandixReader&) = delete;
   HandixReader& operator=(const HandixReader&) = delete;
 
@@ -45,13 +49,17 @@ class HandixReader : private BytePassThrough, private ReplySink {
   void PassCommand();
   // ReplySink: the sensor's loader answers through the reader.
   void Send(std::string_view bytes, uint64_t after_us) override;
-  void Unplug() override {}
+  // The sensor's own loader pulls its line: the cable between reader and
+  // sensor is cut, and the sensor hears nothing more.
+  void Unplug() override;
 
   SimDevice reader_;
   SdiSensor sensor_;
+  const char* revision_answer_;
   std::string pending_;  // the line so far
   bool overflow_ = false;
   bool transparent_ = false;
+  bool sensor_cut_ = false;
   uint32_t wakes_ = 0;
 };
 

@@ -8,9 +8,11 @@ namespace halv::sim {
 namespace {
 
 // The sensor's settings store. A firmware update leaves it at the defaults:
-// address 0, no serial number, a blank calibration.
+// address 0, no serial number, a blank calibration, and no sensor type (the
+// firmware reports "0" until one is written).
 constexpr SettingSeed kSensorSettings[] = {
-    {"address", "0", "0"}, {"sn", "", ""}, {"x4", "", "1 0 0 0"}, {"xa", "", ""}, {"xo", "", ""},
+    {"address", "0", "0"}, {"sn", "", ""}, {"x4", "", "1 0 0 0"},
+    {"xa", "", ""},        {"xo", "", ""}, {"type", "", "0"},
 };
 
 // clang-format off
@@ -39,6 +41,9 @@ constexpr SdiSensorProfile kSensors[] = {
   {"wesk-u-330", "u",  "HALVARD ", "WSKU  ", "330", "0", "WU-0330", "1 2 4 0 10 20 0 0 5",   "",              nullptr, true},
   {"wesk-t-330", "t",  "HALVARD ", "WSKT  ", "330", "0", "WT-0330", "1 2 4 0 10 20 0 0 5",   "",              nullptr, true},
   {"celva-93",   "93", "HALVARD ", "CELVA ", "105", "0", "CB-1093", "1 2 3",                 "4 5 6",         "7 8",   true},
+  {"celva-b-104", "]", "HALVARD ", "CELVA ", "104", "5", "CB-2104", "1.5 -2 3",              "0.1 0.2 0.3",   "9 9",   true},
+  {"garno-g",    "g",  "HALVARD ", "GARNOK", "104", "2", "GK-0104", "3 2 1",                 "1 2",           nullptr, true},
+  {"garno-k",    "k",  "HALVARD ", "GARNOP", "104", "2", "GP-0104", "3 2 1",                 "1 2",           nullptr, true},
 };
 // clang-format on
 
@@ -51,9 +56,11 @@ std::string DottedVersion(const char* digits) {
   return text.size() == 3 ? text.substr(0, 1) + "." + text.substr(1) : text;
 }
 
-DeviceSetup FactorySetup(const std::string& version) {
+DeviceSetup FactorySetup(const std::string& version, const SdiSensorFaults& faults) {
   DeviceSetup setup;
   setup.firmware_version = version.c_str();
+  setup.start = faults.start;
+  setup.faults = faults.loader;
   return setup;
 }
 
@@ -83,14 +90,14 @@ SdiSensor::SdiSensor(const SdiSensorProfile& profile, SdiSensorFaults faults)
     : profile_(profile),
       faults_(faults),
       factory_version_(DottedVersion(profile.version)),
-      device_(kSensorDevice, FactorySetup(factory_version_)),
-      type_(profile.type) {
+      device_(kSensorDevice, FactorySetup(factory_version_, faults)) {
   auto& s = device_.Settings();
   s["address"] = profile.address;
   s["sn"] = profile.serial;
   s["x4"] = profile.x4;
   s["xa"] = profile.xa;
   s["xo"] = profile.xo != nullptr ? profile.xo : "";
+  s["type"] = profile.type;
 }
 
 char SdiSensor::Address() const {
@@ -142,7 +149,12 @@ std::string SdiSensor::Command(std::string_view command, uint64_t now_us) {
   if (command.size() < 2 || command.back() != '!') return {};
   const char to = command[0];
   if (to != '?' && to != Address()) return {};  // another sensor's command
-  const std::string answer = Dispatch(command.substr(1, command.size() - 2));
+  const std::string_view body = command.substr(1, command.size() - 2);
+  if (faults_.refuse_command != nullptr && StartsWith(body, faults_.refuse_command)) {
+    device_.Note("sdi: command refused", command);
+    return Answer("ERROR") + "\r\n";
+  }
+  const std::string answer = Dispatch(body);
   return answer.empty() ? answer : answer + "\r\n";
 }
 
@@ -164,11 +176,11 @@ std::string SdiSensor::Dispatch(std::string_view body) {
   };
   if (body.empty()) return Answer("");
   if (body == "I") return Answer(Identification());
-  if (body == "X8") return Answer(" " + type_);
+  if (body == "X8") return Answer(" " + Setting("type"));
   if (StartsWith(body, "X9 ")) {
     const std::string_view type = body.substr(3);
     if (type.empty() || type.size() > kMaxType) return Answer("ERROR");
-    type_ = std::string(type);
+    device_.Settings()["type"] = std::string(type);
     return Answer("OK");
   }
   if (body == "X#") return valued(Setting("sn"));

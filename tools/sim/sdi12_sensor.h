@@ -43,6 +43,15 @@ struct SdiSensorFaults {
   bool no_loader = false;           // "?B!" answers "No BSL"
   bool corrupt = false;             // "?post!" answers "Code Corrupt!"
   const char* xa_answer = nullptr;  // "?Xa!" answers this text after the address
+  // Where the sensor starts: its loader may still wait for a host, or still be
+  // attached, after an update that did not finish.
+  DeviceState start = DeviceState::kFirmware;
+  // Commands whose body begins with this text ("X5", "X9", "post") answer
+  // "ERROR" (null: none).
+  const char* refuse_command = nullptr;
+  // The loader's faults, frames counted as on any device; a pulled line cuts
+  // the sensor off the reader.
+  FaultPlan loader = {};
 };
 
 // How long the sensor takes before its answer begins (SDI-12 runs at 1200 baud).
@@ -70,7 +79,7 @@ class SdiSensor {
   SdiSensorFaults& Faults() { return faults_; }
   char Address() const;
   std::string Setting(const char* key) const;
-  std::string TypeText() const { return type_; }
+  std::string TypeText() const { return Setting("type"); }
   std::string Identification() const;
   uint32_t CommandsSeen() const { return commands_seen_; }
 
@@ -84,7 +93,6 @@ class SdiSensor {
   SdiSensorFaults faults_;
   std::string factory_version_;  // "3.56": what the factory firmware's header says
   SimDevice device_;
-  std::string type_;
   bool woken_once_ = false;
   bool ignore_next_ = false;
   uint32_t commands_seen_ = 0;
