@@ -18,6 +18,13 @@ struct SettingSeed {
   const char* default_value;
 };
 
+// A numbered record the firmware keeps in one of its lists: "eqn" (equations)
+// or "user" (users). A firmware update empties both lists.
+struct RecordSeed {
+  const char* list;  // "eqn" or "user"
+  const char* value;
+};
+
 struct DeviceProfile {
   const char* name;              // what --kind takes: "pumatic"
   uint8_t kind;                  // device kind code of the updater's kind table
@@ -45,6 +52,8 @@ struct DeviceProfile {
   uint32_t erase_ms_per_segment;
   uint32_t write_us_per_word;
   std::span<const SettingSeed> settings;
+  // The records the device leaves the factory with, in list order.
+  std::span<const RecordSeed> records = {};
 };
 
 constexpr uint32_t kFirmwareBaud = 9600;

@@ -4,13 +4,13 @@
 #include <cinttypes>
 #include <cstdlib>
 
+#include "sim/instrument_commands.h"
 #include "sim/sim_device.h"
 
 namespace halv::sim {
 namespace {
 
 constexpr const char* kStartWord = "ZIBW";
-constexpr size_t kMaxSerialNumber = 15;
 
 void Answer(SimDevice& d, std::string_view value) {
   d.Reply(FirmwareAnswer(value));
@@ -32,19 +32,6 @@ void GetBattery(SimDevice& d, std::string_view) {
     return;
   }
   Answer(d, std::to_string(forced >= 0 ? forced : d.Profile().battery_percent));
-}
-
-void GetSerialNumber(SimDevice& d, std::string_view) {
-  Answer(d, d.Settings()["sn"]);
-}
-
-void SetSerialNumber(SimDevice& d, std::string_view argument) {
-  if (argument.size() > kMaxSerialNumber) {
-    d.Reply(kFirmwareError);
-    return;
-  }
-  d.Settings()["sn"] = std::string(argument);
-  Answer(d, "OK");
 }
 
 void PostCheck(SimDevice& d, std::string_view) {
@@ -114,16 +101,22 @@ constexpr FirmwareCommand kCommands[] = {
     {"get -ver", Argument::kNone, false, GetVersion},
     {"get -hver", Argument::kNone, false, GetHardwareRevision},
     {"get -batt", Argument::kNone, false, GetBattery},
-    {"get -sn", Argument::kNone, true, GetSerialNumber},
-    {"set -sn", Argument::kRequired, true, SetSerialNumber},
     {"get -sec", Argument::kNone, true, GetSeconds},
     {"set -sec", Argument::kRequired, true, SetSeconds},
+    {"set -t", Argument::kRequired, true, SetTimeOfDay},
+    {"set -d", Argument::kRequired, true, SetDate},
+    {"reset -eqn", Argument::kNone, true, ResetEquations},
+    {"reset -users", Argument::kNone, true, ResetUsers},
     {"post -init", Argument::kNone, false, PostCheck},
     {"post", Argument::kNone, false, PostCheck},
     {"yes", Argument::kNone, true, EraseStoredData},
     {"login", Argument::kOptional, false, Login},
     {"logout", Argument::kNone, false, Logout},
     {"boot", Argument::kRequired, false, Boot},
+    // Last: any other "get -KEY" and "set -KEY VALUE" go to the settings
+    // store and the record lists.
+    {"get", Argument::kRequired, true, GetStoredValue},
+    {"set", Argument::kRequired, true, SetStoredValue},
 };
 
 }  // namespace

@@ -38,6 +38,7 @@ SimDevice::SimDevice(const DeviceProfile& profile, const DeviceSetup& setup)
     const bool sn = std::string_view(seed.key) == "sn" && setup.serial_number != nullptr;
     settings_[seed.key] = sn ? setup.serial_number : seed.factory_value;
   }
+  for (const RecordSeed& record : profile_.records) records_[record.list].push_back(record.value);
   if (state_ == DeviceState::kRestarting) state_ = DeviceState::kFirmware;
 }
 
@@ -201,8 +202,13 @@ void SimDevice::Restart() {
   ++restarts_;
   logged_in_ = false;
   // The new firmware starts with its defaults in the settings store.
-  for (const SettingSeed& seed : profile_.settings) settings_[seed.key] = seed.default_value;
+  WipeSettings();
   Note("restart", "settings reset to defaults");
+}
+
+void SimDevice::WipeSettings() {
+  for (const SettingSeed& seed : profile_.settings) settings_[seed.key] = seed.default_value;
+  for (auto& [list, records] : records_) records.clear();
 }
 
 void SimDevice::StartFirmware() {

@@ -88,6 +88,12 @@ class SimDevice {
   const Transcript& Log() const { return transcript_; }
   std::map<std::string, std::string>& Settings() { return settings_; }
   const std::map<std::string, std::string>& Settings() const { return settings_; }
+  // The numbered record lists ("eqn", "user"), beside the settings.
+  std::map<std::string, std::vector<std::string>>& Records() { return records_; }
+  const std::map<std::string, std::vector<std::string>>& Records() const { return records_; }
+  // What a firmware update does to the store: every setting back to its
+  // default, both record lists empty.
+  void WipeSettings();
 
   // What the running firmware is, from the header read at the last start.
   const FirmwareHeader& Running() const { return running_; }
@@ -144,6 +150,7 @@ class SimDevice {
   uint64_t restart_done_us_ = 0;
   FirmwareHeader running_;
   std::map<std::string, std::string> settings_;
+  std::map<std::string, std::vector<std::string>> records_;
   std::string line_;
   bool line_overflow_ = false;
   bool logged_in_ = false;
