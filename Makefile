@@ -1,5 +1,5 @@
 # Thin wrapper over the CMake presets; see README.md.
-.PHONY: bootstrap build run test test-default test-asan format-check clean
+.PHONY: bootstrap build run test test-default test-asan test-fuzz format-check clean
 
 bootstrap:
 	@tools/bootstrap.sh
@@ -26,7 +26,14 @@ test-asan: bootstrap
 	cmake --build --preset asan
 	ctest --preset asan
 
-test: format-check test-default test-asan
+# Every fuzz target briefly over its seed corpus (tools/fuzz-long.sh for long runs).
+test-fuzz:
+	@tools/bootstrap.sh fuzz
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz
+	fuzz/smoke.sh build/fuzz 2000
+
+test: format-check test-default test-asan test-fuzz
 
 clean:
 	rm -rf build

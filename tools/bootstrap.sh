@@ -9,6 +9,11 @@ packages=(
   qt6-base-dev python3
   dpkg-dev lintian desktop-file-utils appstream help2man librsvg2-bin
 )
+# "tools/bootstrap.sh fuzz" adds clang and its libFuzzer runtime for the fuzz
+# preset; the ordinary builds do not need them.
+if [ "${1:-}" = "fuzz" ]; then
+  packages+=(clang-14 libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
