@@ -1,5 +1,5 @@
 # Thin wrapper over the CMake presets; see README.md.
-.PHONY: bootstrap build run test test-default test-asan test-fuzz format-check clean
+.PHONY: bootstrap build run test test-default test-asan test-fuzz format-check package clean
 
 bootstrap:
 	@tools/bootstrap.sh
@@ -34,6 +34,14 @@ test-fuzz:
 	fuzz/smoke.sh build/fuzz 2000
 
 test: format-check test-default test-asan test-fuzz
+
+# The Debian packages of the Pumatic updater (build/default/halvbsl_*.deb)
+# and of the digital-sensor updater (build/sensor/halvbsl-sdi_*.deb).
+package: bootstrap
+	cmake --preset default >/dev/null
+	cmake --build --preset default --target package
+	cmake --preset sensor >/dev/null
+	cmake --build --preset sensor --target package
 
 clean:
 	rm -rf build
