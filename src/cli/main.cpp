@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <type_traits>
 
 #include "app/app_paths.h"
 #include "app/build_product.h"
@@ -12,6 +13,7 @@
 #include "app/firmware_file.h"
 #include "app/instrument_updater.h"
 #include "app/messages.h"
+#include "app/sensor_updater.h"
 #include "bsl/ti_text.h"
 #include "cli/cli_options.h"
 #include "cli/exit_status.h"
@@ -50,12 +52,48 @@ TerminalWindow::Streams TerminalStreams() {
   return s;
 }
 
-// The state a run starts from: the build's kind and image, the switches.
-UpdateSettings StartSettings(const Options& o, const HostBSL& host, const std::string& folder) {
+// The sensor type the digital-sensor build updates: the build's, or the
+// factory's choice.
+uint32_t SelectedSensorType(const Options& o) {
+  return o.sensor_type != 0 ? static_cast<uint32_t>(o.sensor_type) : kBuildSensorType;
+}
+
+// The device a run names: the build kind's, or in the digital-sensor build
+// the selected sensor type's.
+std::string BuildDeviceName(const Options& o) {
+  if (kSensorBuild) {
+    FixedText<35> name;
+    SensorTypeName(static_cast<int32_t>(SelectedSensorType(o)), &name);
+    return name.c_str();
+  }
   DeviceInfo kind;
   LookupDeviceKind(kBuildKind, 0, &kind);
+  return kind.kind_name.c_str();
+}
+
+// A sensor type is only taken when the updater knows its flash layout: a
+// wrong layout would erase and program the wrong memory.
+bool CheckSensorType(const Options& o, const HostBSL& host, std::string* error) {
+  if (o.sensor_type == 0) return true;
+  if (!kSensorBuild) {
+    *error = "--sensor-type is for the digital-sensor build only";
+    return false;
+  }
+  const DigitalSensorSelection before = CurrentDigitalSensorSelection();
+  SetDigitalSensorSelection({o.sensor_type, host.image_version});
+  DeviceInfo info;
+  LookupDeviceKind(kKindDigitalSensor, 0, &info);
+  SetDigitalSensorSelection(before);
+  if (info.supported) return true;
+  *error = "--sensor-type " + std::to_string(o.sensor_type) +
+           ": no flash layout is known for this sensor type";
+  return false;
+}
+
+// The state a run starts from: the build's kind and image, the switches.
+UpdateSettings StartSettings(const Options& o, const HostBSL& host, const std::string& folder) {
   UpdateSettings s;
-  s.device_name = kind.kind_name.c_str();
+  s.device_name = BuildDeviceName(o);
   s.window_caption = s.device_name + " Firmware Updater";
   s.port_name = o.port;
   s.port_display_text = o.port;
@@ -118,10 +156,16 @@ int Info(InstrumentConnection* connection, const UpdateSettings& settings) {
   return kExitSuccess;
 }
 
-int Update(TerminalWindow* window, DiagLog* log, HostBSL* host, UpdateSettings settings) {
+// The instrument sequence, or the digital sensor's in that build.
+template <typename Updater>
+int Update(TerminalWindow* window, DiagLog* log, HostBSL* host, UpdateSettings settings,
+           const Options& options) {
   InstrumentConnection connection(log);
-  InstrumentUpdater updater(window, log, &connection, host);
+  Updater updater(window, log, &connection, host);
   updater.settings = std::move(settings);
+  if constexpr (std::is_same_v<Updater, SensorUpdater>) {
+    updater.sensor_type = SelectedSensorType(options);
+  }
   InterruptGuard guard;
   window->on_interrupt = [&updater] { updater.ConfirmQuit(); };
   TerminalPump pump(window);
@@ -148,6 +192,10 @@ int Main(int argc, char** argv) {
   const std::string folder = ApplicationDataFolder(ProgramFolder());
   DiagLog log;
   HostBSL host(&log);
+  if (!CheckSensorType(options, host, &error)) {
+    fprintf(stderr, "halvbsl-cli: %s\nTry 'halvbsl-cli --help'.\n", error.c_str());
+    return kExitBadArguments;
+  }
   UpdateSettings settings = StartSettings(options, host, folder);
   const std::string log_path =
       options.log_file.empty() ? ErrorLogPath(folder, settings.UpdaterName()) : options.log_file;
@@ -171,7 +219,11 @@ int Main(int argc, char** argv) {
       return Info(&connection, settings);
     }
     case Command::kUpdate:
-      return Update(&window, &log, &host, settings);
+      if constexpr (kSensorBuild) {
+        return Update<SensorUpdater>(&window, &log, &host, settings, options);
+      } else {
+        return Update<InstrumentUpdater>(&window, &log, &host, settings, options);
+      }
     default:
       return kExitBadArguments;
   }
