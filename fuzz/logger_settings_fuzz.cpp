@@ -1,6 +1,7 @@
 // The replies to every logger setting command, read and written, to the
-// clock, to the radio query and to the whole settings transfer. The selector
-// picks the operation and its direction.
+// clock, to the radio query and to the whole settings transfer. The first
+// byte picks the operation and its direction, the second what the device
+// lacks.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -102,9 +103,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t selector = halv::fuzz::TakeSelector(&data, &size);
   const int direction = selector & 1 ? halv::kWrite : halv::kRead;
   const Operation operation = kOperations[(selector >> 1) % kOperationCount];
+  // The second byte's bits close what the device supports, one gate each.
+  const uint8_t closed = halv::fuzz::TakeSelector(&data, &size);
   halv::fuzz::FuzzLine line(std::string_view(reinterpret_cast<const char*>(data), size));
   halv::DeviceLink link(&line.log);
-  if (!halv::fuzz::OpenFuzzLink(&link, false)) return 0;
+  if (!halv::fuzz::OpenFuzzLink(&link, closed & 0x80)) return 0;
+  link.settings.new_firmware = !(closed & 1);
+  if (closed & 2) link.settings.supported_mask &= ~halv::kSupportsSecondsClock;
+  if (closed & 4) link.settings.supported_mask = 0;
+  if (closed & 8) link.settings.trait = 0;
+  if (closed & 0x10) link.settings.device_kind = halv::kLoggerKindLagan;
   if (direction == halv::kWrite) FillForWrite(&link.settings);
   operation(&link, direction);
   return 0;

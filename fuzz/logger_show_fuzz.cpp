@@ -12,7 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   halv::fuzz::FuzzLine line(std::string_view(reinterpret_cast<const char*>(data), size));
   halv::DeviceLink link(&line.log);
   if (!halv::fuzz::OpenFuzzLink(&link, selector & 2)) return 0;
-  link.settings.device_kind = static_cast<uint8_t>(selector / 4 % 13);
+  // Only an old Lagan is asked for "show".
+  link.settings.device_kind = halv::kLoggerKindLagan;
+  link.settings.new_firmware = 0;
   char name[9 + 8];
   memset(name, 0x55, sizeof name);
   halv::ParseShowCommand(&link, selector & 1 ? name : nullptr);

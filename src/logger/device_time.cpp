@@ -92,6 +92,9 @@ int32_t ReadDateTime(const char* text, struct tm* t) {
       ++p;
     }
   }
+  // The record counts years from 1900 and months from 0: a field that cannot
+  // be moved there is no date.
+  if (v[0] < INT32_MIN + 1900 || v[1] < INT32_MIN + 1) return kLoggerBadReply;
   t->tm_year = v[0] - 1900;
   t->tm_mon = v[1] - 1;
   t->tm_mday = v[2];

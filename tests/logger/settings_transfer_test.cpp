@@ -277,6 +277,11 @@ TEST_F(TransferTest, ClockAsDateAndTime) {
   Answer("get -t\r", "\rDate\\Time: 2000-01-04 01:02\r>");
   EXPECT_EQ(DeviceTime(&link, &time, 0), -30);
   EXPECT_EQ(time, -1);
+  // A year or month beyond what the calendar record can hold is no date.
+  for (const char* date : {"-2147483648-01-04", "2000--2147483648-04"}) {
+    Answer("get -t\r", std::string("\rDate\\Time: ") + date + " 01:02:05\r>");
+    EXPECT_EQ(DeviceTime(&link, &time, 0), -30) << date;
+  }
   link.settings.supported_mask = 0;
   EXPECT_EQ(DeviceTime(&link, &time, 0), -1);
   EXPECT_TRUE(line->Finished());
