@@ -84,7 +84,11 @@ int ReportToUpdater(uint32_t, uint32_t, int, char letter) {
 
 SensorUpdater::SensorUpdater(UpdateWindow* window, DiagLog* log, InstrumentConnection* connection,
                              HostBSL* host)
-    : window_(window), log_(log), connection_(connection), host_(host) {}
+    : window_(window), log_(log), connection_(connection), host_(host) {
+  FixedText<35> name;
+  SensorTypeName(static_cast<int32_t>(sensor_type), &name);
+  settings.device_name = name.c_str();
+}
 
 SensorUpdater::~SensorUpdater() {
   if (g_reporting == this) g_reporting = nullptr;

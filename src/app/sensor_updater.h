@@ -32,8 +32,9 @@ class SensorUpdater {
   SensorUpdater(const SensorUpdater&) = delete;
   SensorUpdater& operator=(const SensorUpdater&) = delete;
 
-  // What the window holds: device name (the selected sensor type's name),
-  // port, switches. The updater name stays the window caption.
+  // What the window holds: device name (the selected sensor type's name,
+  // that of the default type to begin with), port, switches. The updater
+  // name stays the window caption.
   UpdateSettings settings;
   // The selected sensor type: written into the sensor after the update and
   // compared with what the sensor reports before it.

@@ -407,6 +407,60 @@ TEST_F(SensorUpdateTest, RestoreAfterAnUnfinishedUpdate) {
   EXPECT_FALSE(SettingsFileExists());
 }
 
+// A front end on which the user tries to quit in the middle of the upload.
+class QuittingWindow : public test::RecordingWindow {
+ public:
+  std::function<void()> on_upload;
+  void ProcessEvents() override {
+    RecordingWindow::ProcessEvents();
+    if (on_upload && status == "Uploading new firmware code..." && progress >= 40) {
+      auto hook = std::move(on_upload);
+      on_upload = nullptr;
+      hook();
+    }
+  }
+};
+
+// The quit guard: OK keeps the run going; any other answer stops the upload,
+// and the reader gets the sensor's power cycled and its port back.
+TEST_F(SensorUpdateTest, QuitDuringTheUpload) {
+  for (const bool keep_going : {true, false}) {
+    SCOPED_TRACE(keep_going ? "OK" : "closed");
+    const Case c{.name = "quit"};
+    StartReader(c);
+    InstrumentConnection connection(&log);
+    HostBSL host(&log);
+    LoadSensorImage(&host);
+    QuittingWindow quitting;
+    SensorUpdater updater(&quitting, &log, &connection, &host);
+    EXPECT_EQ(updater.settings.device_name, kDevice);
+    updater.settings.window_caption = kUpdater;
+    updater.settings.port_name = kPort;
+    updater.settings.port_display_text = kPort;
+    updater.settings.app_data_folder = dir.Path().string();
+    updater.settings.updater_firmware_version = 106;
+    updater.settings.progress_step = ProgressStep(host.image_length);
+    bool may_close = true;
+    quitting.answers = {keep_going};
+    quitting.on_upload = [&] { may_close = updater.ConfirmQuit(); };
+    const int32_t rc = updater.Run();
+    EXPECT_EQ(may_close, !keep_going);
+    ASSERT_GE(quitting.boxes.size(), 1u);
+    EXPECT_EQ(quitting.boxes[0].caption, "Don't Quit Now!");
+    if (keep_going) {
+      EXPECT_EQ(rc, 1);
+      EXPECT_EQ(quitting.boxes.size(), 1u);
+    } else {
+      EXPECT_EQ(rc, -40);
+      ASSERT_EQ(quitting.boxes.size(), 2u);
+      EXPECT_EQ(quitting.boxes[1].caption, "Firmware Upload Error");
+      EXPECT_EQ(quitting.boxes[1].text, DeviceErrorText(-40));
+      EXPECT_EQ(ControlBytes().back(), '`');
+      EXPECT_FALSE(updater.Busy());
+    }
+  }
+}
+
 // Anything but a Handix or a VADRO Comm Device on the port is refused.
 TEST_F(SensorUpdateTest, WrongDeviceOnThePort) {
   Stop();
