@@ -70,6 +70,7 @@ int32_t InstrumentUpdater::Run() {
 void InstrumentUpdater::Prepare() {
   busy_ = true;
   continue_ = true;
+  restore_failed_ = false;
   failure_ = UpdateFailure::kNone;
   elapsed_seconds_ = 0;
   window_->SetProgress(0);
@@ -98,7 +99,14 @@ void InstrumentUpdater::Finish(int32_t result) {
     window_->ProcessEvents();
     LogMessage(log_, kLogError, kHostTag, "Finished updating device in %d seconds",
                static_cast<int>(elapsed_seconds_));
-    remove(settings_path_.c_str());
+    // The file is all that is left of settings the device did not take
+    // back: it stays for the next run to restore from.
+    if (restore_failed_) {
+      LogMessage(log_, kLogError, kHostTag, "Kept the settings file %s: settings not restored",
+                 settings_path_.c_str());
+    } else {
+      remove(settings_path_.c_str());
+    }
     window_->SetConnectLabel(msg::MayDisconnect(DeviceName()));
   }
   window_->SetBusyCursor(false);
@@ -320,6 +328,9 @@ void InstrumentUpdater::RestoreSettings() {
   const int32_t rc = DPRestoreInfo(connection_, settings_path_.c_str(),
                                    replace ? settings.new_serial_number.c_str() : nullptr);
   if (rc >= 0) return;
+  // Settings that were read but not taken back live on only in the file; a
+  // file that could not be read at all holds nothing to come back for.
+  restore_failed_ = connection_->settings_saved != 0;
   const std::string updater = Updater();
   if (rc == -102) {
     ShowErrorMessage(window_, log_, msg::SettingsFileMissing(updater, DeviceName()),

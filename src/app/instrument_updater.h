@@ -99,6 +99,8 @@ class InstrumentUpdater {
   float progress_position_ = 0;
   bool busy_ = false;
   bool continue_ = true;
+  // A restore that failed leaves the captured settings only in the file.
+  bool restore_failed_ = false;
   uint32_t start_tick_ = 0;
   uint32_t elapsed_seconds_ = 0;
   UpdateFailure failure_ = UpdateFailure::kNone;

@@ -22,6 +22,10 @@ struct FaultPlan {
   // What "get -batt" reports: -1 the profile's value, -2 or below "ERROR".
   int battery_percent = -1;
   bool no_loader = false;  // the start request answers "HalvBSL MISSING"
+  // The firmware leaves lines beginning with this text unanswered (null:
+  // none), the first mute_times of them, or every one when mute_times is 0.
+  const char* mute_command = nullptr;
+  uint32_t mute_times = 0;
 };
 
 }  // namespace halv::sim

@@ -146,7 +146,23 @@ void SimDevice::FirmwareByte(uint8_t byte) {
   FirmwareLine(line);
 }
 
+void SimDevice::SetFaults(const FaultPlan& faults) {
+  setup_.faults = faults;
+  muted_lines_ = 0;
+  Note("faults changed");
+}
+
+bool SimDevice::Muted(const std::string& line) {
+  const FaultPlan& f = setup_.faults;
+  if (f.mute_command == nullptr || line.rfind(f.mute_command, 0) != 0) return false;
+  if (f.mute_times != 0 && muted_lines_ >= f.mute_times) return false;
+  ++muted_lines_;
+  Note("fault: line unanswered", line);
+  return true;
+}
+
 void SimDevice::FirmwareLine(const std::string& line) {
+  if (Muted(line)) return;
   if (line.empty()) {
     Reply("\r\n>");
     return;

@@ -82,6 +82,9 @@ class SimDevice {
   DeviceState State() const { return state_; }
   const DeviceProfile& Profile() const { return profile_; }
   const DeviceSetup& Setup() const { return setup_; }
+  // Changes the faults from now on (a cable plugged back in without the
+  // flaky relay, say); the device's memory and state stay as they are.
+  void SetFaults(const FaultPlan& faults);
   FlashMemory& Memory() { return memory_; }
   const FlashMemory& Memory() const { return memory_; }
   Transcript& Log() { return transcript_; }
@@ -126,6 +129,8 @@ class SimDevice {
   std::string FinishLine(bool* overflow);
   void FirmwareByte(uint8_t byte);
   void FirmwareLine(const std::string& line);
+  // The mute fault: true when this line goes unanswered.
+  bool Muted(const std::string& line);
   void LoaderWaitingByte(uint8_t byte);
   void LoaderAttachedByte(uint8_t byte);
   void LoaderLine(const std::string& line, bool overflow);
@@ -161,6 +166,7 @@ class SimDevice {
   uint32_t frames_seen_ = 0;
   uint32_t restarts_ = 0;
   uint32_t erases_ = 0;
+  uint32_t muted_lines_ = 0;
   std::vector<uint32_t> refused_writes_;
 };
 
