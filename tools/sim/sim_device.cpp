@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "sim/firmware_commands.h"
+#include "sim/logger_firmware.h"
 
 namespace halv::sim {
 namespace {
@@ -40,12 +41,14 @@ SimDevice::SimDevice(const DeviceProfile& profile, const DeviceSetup& setup)
   }
   for (const RecordSeed& record : profile_.records) records_[record.list].push_back(record.value);
   if (state_ == DeviceState::kRestarting) state_ = DeviceState::kFirmware;
+  if (setup_.logger.profile != nullptr) personality_ = MakeLoggerFirmware(*this, setup_.logger);
 }
 
 uint32_t SimDevice::Baud() const {
   const bool loader =
       state_ == DeviceState::kLoaderWaiting || state_ == DeviceState::kLoaderAttached;
-  return loader ? profile_.loader_baud : kFirmwareBaud;
+  if (loader) return profile_.loader_baud;
+  return personality_ != nullptr ? personality_->Baud() : kFirmwareBaud;
 }
 
 std::string SimDevice::VersionText() const {
@@ -133,6 +136,10 @@ std::string SimDevice::FinishLine(bool* overflow) {
 }
 
 void SimDevice::FirmwareByte(uint8_t byte) {
+  if (personality_ != nullptr) {
+    personality_->TakeByte(byte);
+    return;
+  }
   if (pass_through_ != nullptr && pass_through_->TakeByte(byte, &line_)) return;
   if (byte == '\n') return;  // the firmware ends lines at the carriage return
   if (!CollectLineByte(byte, kMaxFirmwareLine)) return;

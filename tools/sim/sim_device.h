@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "sim/fault_plan.h"
 #include "sim/firmware_header.h"
 #include "sim/flash_memory.h"
+#include "sim/logger_profile.h"
 #include "sim/transcript.h"
 
 namespace halv::sim {
@@ -52,6 +54,16 @@ class BytePassThrough {
   virtual bool TakeByte(uint8_t byte, std::string* line) = 0;
 };
 
+// A running firmware with a command set of its own (a data logger's) in place
+// of the instrument firmware's: it takes every byte that firmware would, and
+// talks at a rate of its own.
+class FirmwarePersonality {
+ public:
+  virtual ~FirmwarePersonality() = default;
+  virtual void TakeByte(uint8_t byte) = 0;
+  virtual uint32_t Baud() const = 0;
+};
+
 struct DeviceSetup {
   DeviceState start = DeviceState::kFirmware;
   FaultPlan faults;
@@ -61,6 +73,7 @@ struct DeviceSetup {
   int write_us_per_word = -1;
   const char* firmware_version = nullptr;  // the factory firmware (null: the profile's)
   const char* serial_number = nullptr;     // the factory serial number (null: the profile's)
+  LoggerSetup logger;                      // a data logger's firmware (no profile: none)
 };
 
 class SimDevice {
@@ -71,6 +84,8 @@ class SimDevice {
 
   void SetSink(ReplySink* sink) { sink_ = sink; }
   void SetPassThrough(BytePassThrough* pass_through) { pass_through_ = pass_through; }
+  // The logger firmware of a logger device (null for an instrument).
+  FirmwarePersonality* Personality() { return personality_.get(); }
   // One byte from the host, arriving at now_us.
   void TakeByte(uint8_t byte, uint64_t now_us);
   // Brings a finished restart into effect.
@@ -150,6 +165,7 @@ class SimDevice {
   Transcript transcript_;
   ReplySink* sink_ = nullptr;
   BytePassThrough* pass_through_ = nullptr;
+  std::unique_ptr<FirmwarePersonality> personality_;
   DeviceState state_;
   uint64_t now_us_ = 0;
   uint64_t restart_done_us_ = 0;
