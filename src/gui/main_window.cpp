@@ -12,6 +12,7 @@
 #include <QScreen>
 
 #include "app/instrument_updater.h"
+#include "app/sensor_updater.h"
 #include "bsl/host_bsl.h"
 #include "gui/message_boxes.h"
 #include "protocol/instrument.h"
@@ -111,8 +112,28 @@ void TfrmMain::SetBusyCursor(bool busy) {
   }
 }
 
+UpdateSettings* TfrmMain::RunSettings() const {
+  if (sensor_updater_ != nullptr) return &sensor_updater_->settings;
+  if (updater_ != nullptr) return &updater_->settings;
+  return nullptr;
+}
+
 bool TfrmMain::RunBusy() const {
+  if (sensor_updater_ != nullptr) return sensor_updater_->Busy();
   return updater_ != nullptr && updater_->Busy();
+}
+
+bool TfrmMain::RunConfirmQuit() {
+  if (sensor_updater_ != nullptr) return sensor_updater_->ConfirmQuit();
+  return updater_ == nullptr || updater_->ConfirmQuit();
+}
+
+void TfrmMain::RunUpdate() {
+  if (sensor_updater_ != nullptr) {
+    sensor_updater_->Run();
+  } else if (updater_ != nullptr) {
+    updater_->Run();
+  }
 }
 
 std::string TfrmMain::UpdaterName() const {
@@ -120,7 +141,8 @@ std::string TfrmMain::UpdaterName() const {
 }
 
 std::string TfrmMain::DeviceName() const {
-  return updater_ != nullptr ? updater_->settings.device_name : std::string();
+  const UpdateSettings* settings = RunSettings();
+  return settings != nullptr ? settings->device_name : std::string();
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {
@@ -133,7 +155,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
 void TfrmMain::closeEvent(QCloseEvent* event) {
   // Every way of closing (the Close button, Exit, the title bar, Alt+F4)
   // passes the quit guard: a busy run is not interrupted.
-  if (updater_ != nullptr && !updater_->ConfirmQuit()) {
+  if (!RunConfirmQuit()) {
     event->ignore();
     return;
   }

@@ -30,6 +30,7 @@ class QWidget;
 
 namespace halv {
 class InstrumentUpdater;
+class SensorUpdater;
 class frmWeb;
 struct HostBSL;
 struct InstrumentConnection;
@@ -94,7 +95,9 @@ class TfrmMain : public QMainWindow, public UpdateWindow {
   std::string VersionCheckPath() const;
 
   // The state created at start-up (null before the window was first shown).
+  // One of the two update runs exists: the sensor build's or the instrument's.
   InstrumentUpdater* Updater() const { return updater_.get(); }
+  SensorUpdater* SensorRun() const { return sensor_updater_.get(); }
   HostBSL* Host() const { return host_.get(); }
   DiagLog* Log() { return &log_; }
   const std::string& RememberedPortName() const { return remembered_port_; }
@@ -147,7 +150,11 @@ class TfrmMain : public QMainWindow, public UpdateWindow {
   void CheckNewerFirmwareClick();
   void tWebCheckTimer();
 
+  // The update run in use (main_window.cpp); null settings before start-up.
+  UpdateSettings* RunSettings() const;
   bool RunBusy() const;
+  bool RunConfirmQuit();
+  void RunUpdate();
   std::string UpdaterName() const;
 
   MainWindowSetup setup_;
@@ -167,6 +174,7 @@ class TfrmMain : public QMainWindow, public UpdateWindow {
   std::unique_ptr<InstrumentConnection> connection_;
   std::unique_ptr<HostBSL> host_;
   std::unique_ptr<InstrumentUpdater> updater_;
+  std::unique_ptr<SensorUpdater> sensor_updater_;
   frmWeb* frmWeb_ = nullptr;  // the feedback window, a child of this one
 
   // Controls.

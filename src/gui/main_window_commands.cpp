@@ -47,12 +47,12 @@ void TfrmMain::UpdateFirmware1Click() {
 
 void TfrmMain::timerStartTimer() {
   timerStart.stop();
-  if (updater_ == nullptr || RunBusy()) return;  // the engine refuses a run inside a run
+  if (RunSettings() == nullptr || RunBusy()) return;  // the engine refuses a run inside a run
   cbCommPort->setEnabled(false);
   // The image must not change under the loader while it is programmed.
   OpenFirmwareFile1->setEnabled(false);
 
-  UpdateSettings& settings = updater_->settings;
+  UpdateSettings& settings = *RunSettings();
   settings.port_name = remembered_port_;
   settings.port_display_text = cbCommPort->currentText().toStdString();
   settings.replace_serial_number = PromptforSerialNumber1->isChecked();
@@ -61,7 +61,7 @@ void TfrmMain::timerStartTimer() {
 
   QtEventPump pump;
   ScopedEventPump keep_alive(&pump);
-  updater_->Run();
+  RunUpdate();
   FinishRun();
 }
 
@@ -87,18 +87,20 @@ void TfrmMain::ForceFindAllCommPorts1Click() {
 
 void TfrmMain::PromptforSerialNumber1Click() {
   const bool on = PromptforSerialNumber1->isChecked();
-  if (updater_ != nullptr) updater_->settings.replace_serial_number = on;
+  if (UpdateSettings* settings = RunSettings()) settings->replace_serial_number = on;
   newSN->setVisible(on);
   newSNstr->setVisible(on);
   if (on) newSNstr->setFocus();
 }
 
 void TfrmMain::DontEraseData1Click() {
-  if (updater_ != nullptr) updater_->settings.dont_erase_data = DontEraseData1->isChecked();
+  if (UpdateSettings* settings = RunSettings()) {
+    settings->dont_erase_data = DontEraseData1->isChecked();
+  }
 }
 
 void TfrmMain::OpenFirmwareFile1Click() {
-  if (RunBusy() || updater_ == nullptr) return;
+  if (RunBusy() || RunSettings() == nullptr) return;
   QFileDialog dialog(this, "Please select a firmware file", QDir::currentPath(),
                      "Firmware File (*.txt);;Any File (*)");
   dialog.setObjectName("OpenDialog1");
@@ -112,12 +114,12 @@ void TfrmMain::OpenFirmwareFile1Click() {
 }
 
 int32_t TfrmMain::LoadFirmwareFile(const std::string& path) {
-  if (updater_ == nullptr || RunBusy()) return kBslRefused;
-  const int32_t rc =
-      OpenFirmwareFile(this, &log_, host_.get(), &updater_->settings, path, setup_.build_kind);
+  UpdateSettings* settings = RunSettings();
+  if (settings == nullptr || RunBusy()) return kBslRefused;
+  const int32_t rc = OpenFirmwareFile(this, &log_, host_.get(), settings, path, setup_.build_kind);
   if (rc < 0) return rc;
   userText2->setText(host_->image_name.c_str());
-  SetDeviceLabels(updater_->settings.device_name);
+  SetDeviceLabels(settings->device_name);
   btnStart->setEnabled(true);
   UpdateFirmware1->setEnabled(true);
   return rc;
@@ -141,14 +143,14 @@ void TfrmMain::DumpFirmwareImage1Click() {
 }
 
 void TfrmMain::Help2Click() {
-  if (updater_ == nullptr) return;
+  if (RunSettings() == nullptr) return;
   ShowErrorMessage(this, &log_,
                    HelpText(UpdaterName(), DeviceName(), WarnsBeforeErasing(setup_.build_kind)),
                    kHelpCaption, kMessageCustom);
 }
 
 void TfrmMain::About1Click() {
-  if (updater_ == nullptr) return;
+  if (RunSettings() == nullptr) return;
   ShowErrorMessage(this, &log_, AboutText(kFileVersion), AboutCaption(DeviceName()),
                    kMessageInformation);
 }
@@ -162,9 +164,9 @@ void TfrmMain::timerEraseWarnTimer() {
 
 void TfrmMain::timerConstructorErrorsTimer() {
   timerConstructorErrors.stop();
-  if (updater_ == nullptr) return;
+  if (RunSettings() == nullptr) return;
   // Shows and logs the error; the window then closes, which ends the program.
-  ReportConstructionError(this, &log_, updater_->settings, host_->construction_error);
+  ReportConstructionError(this, &log_, *RunSettings(), host_->construction_error);
   close();
 }
 

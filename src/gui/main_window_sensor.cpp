@@ -2,7 +2,7 @@
 // "&Settings" and the start-up default both come through SelectSensorType.
 #include <QLabel>
 
-#include "app/instrument_updater.h"
+#include "app/sensor_updater.h"
 #include "bsl/host_bsl.h"
 #include "gui/main_window.h"
 #include "protocol/device_kinds.h"
@@ -32,7 +32,8 @@ void TfrmMain::SelectSensorType(int32_t type) {
   FixedText<35> name;
   SensorTypeName(type, &name);
   const std::string device = name.c_str();
-  if (updater_ != nullptr) updater_->settings.device_name = device;
+  if (sensor_updater_ != nullptr) sensor_updater_->sensor_type = static_cast<uint32_t>(type);
+  if (UpdateSettings* settings = RunSettings()) settings->device_name = device;
   // The digital-sensor row of the kind table (its flash layout and version
   // window) follows the selected type.
   if (host_ != nullptr) SetDigitalSensorSelection({type, host_->image_version});

@@ -8,6 +8,7 @@
 #include "app/app_paths.h"
 #include "app/firmware_file.h"
 #include "app/instrument_updater.h"
+#include "app/sensor_updater.h"
 #include "bsl/host_bsl.h"
 #include "gui/guidance_texts.h"
 #include "gui/main_window.h"
@@ -59,13 +60,19 @@ void TfrmMain::FormShow() {
   CreateDiagLog(&log_, ErrorLogPath(folder, caption).c_str(), kLogProgress, false);
   connection_ = std::make_unique<InstrumentConnection>(&log_);
   host_ = std::make_unique<HostBSL>(&log_);
-  updater_ = std::make_unique<InstrumentUpdater>(this, &log_, connection_.get(), host_.get());
+  // The sensor build updates the sensor through the reader; the other build
+  // updates the instrument on the port.
+  if (setup_.sensor_build) {
+    sensor_updater_ = std::make_unique<SensorUpdater>(this, &log_, connection_.get(), host_.get());
+  } else {
+    updater_ = std::make_unique<InstrumentUpdater>(this, &log_, connection_.get(), host_.get());
+  }
   if (!setup_.port_lister) setup_.port_lister = SystemPortLister(&log_);
   CreateFeedbackWindow();
 
   FillPortListAtStartUp();
 
-  UpdateSettings& settings = updater_->settings;
+  UpdateSettings& settings = *RunSettings();
   settings.device_name = device;
   settings.window_caption = caption;
   settings.factory_mode = switches_.factory_mode;

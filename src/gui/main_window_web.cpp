@@ -31,7 +31,7 @@ void TfrmMain::DestroyFeedbackWindow() {
 // A web request waits in its own event loop; inside a run it would hold the
 // run (and the device's loader) until the server answered.
 bool TfrmMain::WebAllowed(const char* what) {
-  if (frmWeb_ == nullptr || updater_ == nullptr) return false;
+  if (frmWeb_ == nullptr || RunSettings() == nullptr) return false;
   if (RunBusy()) {
     LogMessage(&log_, kLogNote, kWindowTag, "%s during an update: not started", what);
     return false;
@@ -52,7 +52,7 @@ void TfrmMain::SendFeedbackClick() {
 
 void TfrmMain::RunVersionCheck(bool quiet) {
   if (!WebAllowed("Version check")) return;
-  frmWeb_->CheckForNewerVersion(updater_->settings.updater_firmware_version,
+  frmWeb_->CheckForNewerVersion(RunSettings()->updater_firmware_version,
                                 QString::fromStdString(VersionCheckPath()), quiet, windowTitle());
 }
 

@@ -1,7 +1,18 @@
 // The digital-sensor updater's window: the factory's sensor-type entries,
 // what a selection changes, the Handix labels and the image dump's error.
 #include <QMenu>
+#include <filesystem>
+#include <optional>
 
+#include "app/build_product.h"
+#include "app/firmware_file.h"
+#include "app/sensor_updater.h"
+#include "bsl/ti_text.h"
+#include "gui/message_boxes.h"
+#include "serial/clock.h"
+#include "serial/script_port.h"
+#include "sim/handix_reader.h"
+#include "sim/sim_port_backend.h"
 #include "support/temp_dir.h"
 #include "window_fixture.h"
 
@@ -162,6 +173,129 @@ TEST_F(SensorWindowTest, DumpThatCannotWriteShowsItsCode) {
   ASSERT_EQ(box.text.rfind(prefix, 0), 0u) << box.text;
   EXPECT_GT(std::stoi(box.text.substr(prefix.size() - 1)), -1000);
   EXPECT_FALSE(std::filesystem::exists(dir.File("no-such-folder")));
+}
+
+// A run through the window: a Handix with a Celva B sensor behind it, on
+// virtual time.
+class SensorRunTest : public SensorWindowTest {
+ protected:
+  static constexpr const char* kSimPort = "SIM4";
+
+  SensorRunTest() : use_clock(&clock) {
+    reader = std::make_unique<sim::HandixReader>(*sim::FindSdiSensorProfile("celva-b-104"));
+    backend = std::make_unique<sim::SimPortBackend>(reader->Device(), kSimPort);
+    backend->Listen(&clock);
+    use_backend.emplace(backend.get());
+    ports.ports = {{kSimPort, "SIM4 (simulated Handix)"}};
+  }
+  ~SensorRunTest() override {
+    if (window != nullptr) window->hide();
+    window.reset();
+    use_backend.reset();
+    backend.reset();  // the line goes before the reader it is wired to
+  }
+
+  // The instrument build carries the Pumatic's image; the sensor gets its own.
+  void OpenWithSensorImage(std::vector<std::string> arguments = {}) {
+    Open(std::move(arguments));
+    if (kSensorBuild) return;
+    HostBSL* host = window->Host();
+    ASSERT_EQ(BSLLoadTIFile(host, HALV_SENSOR_IMAGE), 1);
+    host->image_kind = kKindDigitalSensor;
+    host->image_version = 106;
+    host->image_name.Assign("Celva 1.06");
+    window->SensorRun()->settings.progress_step = ProgressStep(host->image_length);
+  }
+
+  bool RunOver() { return !window->SensorRun()->Busy() && !Find<QTimer>("timerStart")->isActive(); }
+
+  // Calls `during` once, from the window's event processing inside the run.
+  void DuringTheRun(std::function<void()> during) {
+    hook_ = std::move(during);
+    QObject::connect(&poll_, &QTimer::timeout, [this] {
+      if (hook_ && window->SensorRun()->Busy() && Find<QProgressBar>("statusBar")->value() > 30) {
+        auto hook = std::move(hook_);
+        hook_ = nullptr;
+        hook();
+      }
+    });
+    poll_.start(0);
+  }
+
+  VirtualClock clock;
+  ScopedClock use_clock;
+  std::unique_ptr<sim::HandixReader> reader;
+  std::unique_ptr<sim::SimPortBackend> backend;
+  std::optional<ScopedPortBackend> use_backend;
+  QTimer poll_;
+  std::function<void()> hook_;
+};
+
+TEST_F(SensorRunTest, StartUpdatesTheSensorThroughTheReaderAndTheQuitGuardHolds) {
+  OpenWithSensorImage({"-factory"});
+  ASSERT_NE(window->SensorRun(), nullptr);
+  EXPECT_EQ(window->Updater(), nullptr);
+  int highest_progress = 0;
+  DuringTheRun([&] {
+    highest_progress = Find<QProgressBar>("statusBar")->value();
+    window->close();
+    // The type cannot change under a run.
+    Entry("SensorTypeRilo")->trigger();
+    EXPECT_EQ(window->SelectedSensorType(), 93);
+    EXPECT_FALSE(Entry("SensorTypeRilo")->isChecked());
+    EXPECT_TRUE(Entry("SensorTypeCelvaB")->isChecked());
+  });
+  QPushButton* start = Find<QPushButton>("btnStart");
+  start->click();
+  EXPECT_FALSE(start->isEnabled());
+  EXPECT_FALSE(Find<QPushButton>("btnClose")->isEnabled());
+  EXPECT_FALSE(Entry("UpdateFirmware1")->isEnabled());
+  ASSERT_TRUE(WaitUntil([&] { return RunOver() && !hook_; }, 120000));
+
+  EXPECT_GT(highest_progress, 30);
+  ASSERT_EQ(answerer.boxes.size(), 1u);
+  EXPECT_EQ(answerer.boxes[0].name, gui::kNoticeBoxName);
+  EXPECT_EQ(answerer.boxes[0].caption, "Don't Quit Now!");
+  EXPECT_EQ(answerer.boxes[0].text.rfind("The Celva B Sensor Suite Firmware Updater is updating "
+                                         "your Celva B Sensor Suite!\n",
+                                         0),
+            0u)
+      << answerer.boxes[0].text;
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(LabelText("statusText").startsWith("Successfully updated firmware in "))
+      << LabelText("statusText").toStdString();
+  EXPECT_EQ(Find<QProgressBar>("statusBar")->value(), 100);
+  EXPECT_EQ(LabelText("lblConnect"), "You may disconnect your Celva B Sensor Suite now.");
+  EXPECT_TRUE(start->isEnabled());
+  EXPECT_TRUE(Find<QPushButton>("btnClose")->isEnabled());
+  EXPECT_TRUE(Entry("UpdateFirmware1")->isEnabled());
+  EXPECT_TRUE(Find<QComboBox>("cbCommPort")->isEnabled());
+  sim::SdiSensor& sensor = reader->Sensor();
+  EXPECT_TRUE(sensor.FirmwareRunning());
+  EXPECT_EQ(sensor.Identification().substr(16, 3), "106");
+  EXPECT_EQ(sensor.TypeText(), "]");  // type 93 written back
+  EXPECT_FALSE(reader->Transparent());
+  EXPECT_NE(ReadWholeFile(dir.File("data") +
+                          "/Halvard/HalvBSL/Celva B Sensor Suite Firmware Updater.errors.txt")
+                .find("Sensor type 122 picked during an update: ignored"),
+            std::string::npos);
+}
+
+TEST_F(SensorRunTest, TheSelectedTypeIsTheOneTheRunChecks) {
+  OpenWithSensorImage({"-factory"});
+  window->SelectSensorType(92);  // Celva A: the sensor reports Celva B
+  answerer.answers = {Answer::kCancel};
+  Find<QPushButton>("btnStart")->click();
+  ASSERT_TRUE(WaitUntil([&] { return RunOver() && !answerer.boxes.empty(); }, 120000));
+  ASSERT_EQ(answerer.boxes.size(), 1u);
+  EXPECT_EQ(answerer.boxes[0].caption, "Wrong Sensor Type");
+  EXPECT_EQ(answerer.boxes[0].text,
+            "The attached sensor is claiming to be a \"Celva B Sensor Suite\"\n\n"
+            "This firmware updater is for a \"Celva A Anemometer\".\n\n"
+            "Are you sure you want to load the firmware for a Celva A Anemometer?\n");
+  EXPECT_EQ(window->SensorRun()->sensor_type, 92u);
+  EXPECT_EQ(window->SensorRun()->Failure(), UpdateFailure::kCancelled);
+  EXPECT_TRUE(reader->Sensor().FirmwareRunning());
 }
 
 }  // namespace
