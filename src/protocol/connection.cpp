@@ -98,6 +98,7 @@ int32_t DPLogin(InstrumentConnection* connection) {
   snprintf(login, sizeof login, "login %s", kLoginArgument);
   char reply[32] = {};
   int32_t result = kLoggerNoAnswer;
+  bool accepted = false;
   for (int attempt = 0; attempt < kLoginTries; ++attempt) {
     DSPurge(&link->channel, 1);
     // The device takes a login only at typing speed.
@@ -112,11 +113,15 @@ int32_t DPLogin(InstrumentConnection* connection) {
     result = DeviceCommand(link, "\r\n\r", '>', 6000, reply, &length, &elapsed);
     if (result > 0 && (strstr(reply, "OK") != nullptr || strstr(reply, kLoginDigits) != nullptr)) {
       result = 1;
+      accepted = true;
       break;
     }
   }
   const int32_t elapsed = static_cast<int32_t>(MsTick() - start);
-  if (result < 0) {
+  // A device that refused the code still answers the empty line after it with
+  // its prompt: without "OK" or the code's digits it is not logged in, and a
+  // capture would read none of its settings.
+  if (!accepted) {
     LogMessage(connection->log, kLogError, kProtocolTag,
                "DPConnect couldn't log into the device (%d ms): heard \"%s\"", elapsed, reply);
     result = kProtocolLoginFailed;

@@ -46,8 +46,8 @@ class SimSettingsTest : public ::testing::Test {
     use_backend.reset();
   }
 
-  void Start(const char* profile) {
-    device = std::make_unique<sim::SimDevice>(*sim::FindDeviceProfile(profile));
+  void Start(const char* profile, const sim::DeviceSetup& setup = {}) {
+    device = std::make_unique<sim::SimDevice>(*sim::FindDeviceProfile(profile), setup);
     backend = std::make_unique<sim::SimPortBackend>(*device, kPort);
     backend->Listen(&clock);
     use_backend.emplace(backend.get());
@@ -181,6 +181,50 @@ TEST_F(SimSettingsTest, KindThatNeedsLoginRefusesTheCaptureWithoutIt) {
   EXPECT_EQ(DPSaveInfo(connection.get(), dir.File("s.txt").c_str()), -35);
   EXPECT_EQ(connection->saved_flags, 0u);
   EXPECT_GT(device->Log().Count("command refused without login"), 0u);
+}
+
+// A device that refuses the login code answers the empty line after it with
+// its prompt; that is no login, and the capture must not go ahead as if it were.
+TEST_F(SimSettingsTest, RefusedLoginCodeIsALoginFailure) {
+  Start("potex-locked");
+  connection = std::make_unique<InstrumentConnection>(&log);
+  DeviceInfo info;
+  ASSERT_GT(DPConnect(connection.get(), kPort, 2, 3, &info), 0);
+  EXPECT_EQ(DPLogin(connection.get()), -25);
+  EXPECT_FALSE(device->LoggedIn());
+  EXPECT_NE(LogText().find("DPConnect couldn't log into the device"), std::string::npos);
+  EXPECT_EQ(device->Log().Count("login refused"), 3u);
+}
+
+// The capture asks in its own order, language before serial number; the
+// interval is read but never written back.
+TEST_F(SimSettingsTest, CaptureOrderAndAnUnwritableFlag) {
+  Start("hylite");
+  Connect();
+  const size_t before = device->Log().Lines().size();
+  ASSERT_EQ(GetInstInfo(connection.get(), kFlagSerialNumber | kFlagLanguage), 1);
+  EXPECT_EQ(connection->captured.lang, 2);
+  EXPECT_EQ(connection->captured.sn, "HL06-00412");
+  std::vector<std::string> asked;
+  const std::vector<std::string>& lines = device->Log().Lines();
+  for (size_t k = before; k < lines.size(); ++k) {
+    if (lines[k].find("\"from\":\"host\"") != std::string::npos) asked.push_back(lines[k]);
+  }
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_NE(asked[0].find("get -lang"), std::string::npos);
+  EXPECT_NE(asked[1].find("get -sn"), std::string::npos);
+  EXPECT_EQ(SetInstInfo(connection.get(), kFlagInterval), -30);
+}
+
+// A Hydrel Q up to version 2.04 keeps no user values.
+TEST_F(SimSettingsTest, OlderHydrelQKeepsNoUserValues) {
+  sim::DeviceSetup setup;
+  setup.firmware_version = "2.04";
+  Start("hydrel-q", setup);
+  Connect();
+  ASSERT_EQ(DPSaveInfo(connection.get(), dir.File("s.txt").c_str()), 1);
+  EXPECT_EQ(connection->saved_flags, 0x38000802u);
+  EXPECT_EQ(device->Log().Count("get -pvuser"), 0u);
 }
 
 bool MidnightOf2000(int64_t* seconds, int*) {

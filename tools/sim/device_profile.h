@@ -54,6 +54,9 @@ struct DeviceProfile {
   std::span<const SettingSeed> settings;
   // The records the device leaves the factory with, in list order.
   std::span<const RecordSeed> records = {};
+  // False for a unit built without its data memory: the data erase finds
+  // nothing to erase and says so.
+  bool data_memory = true;
 };
 
 constexpr uint32_t kFirmwareBaud = 9600;

@@ -177,6 +177,14 @@ constexpr DeviceProfile kProfiles[] = {
   {"infila",       23,  "HUMIX",   "1.00", 'B', 0x1000, 3, 64,           0x2100, 0x20000,
                  true, 7, 57600,     3000,    false, "4862", 80,    25, 70,
                  kInfilaSettings},
+  // A POTEX whose firmware takes another login code than the updater's.
+  {"potex-locked", 17,  "POTEX",   "1.00", 'B', 0x1000, 2, 128,          0x1100, 0x10000,
+                 true, 7, 9600,      1500,    true,  "1357", 90,    25, 70,
+                 kPotexSettings},
+  // A Thermik built without its data memory.
+  {"thermik-nodata", 7, "TK",      "1.10", 'B', 0x1000, 2, 128,          0x1100, 0x10000,
+                 true, 7, 9600,      3000,    false, "4862", 75,    25, 70,
+                 kThermikSettings, {}, false},
   // Firmware older than any the updater can update.
   {"raylo-old",    8,   "RAYLO",   "1.40", 'A', 0x1000, 2, 128,          0x1100, 0x10000,
                  true, 7, 9600,      2000,    false, "4862", 90,    25, 70,

@@ -39,6 +39,10 @@ void PostCheck(SimDevice& d, std::string_view) {
 }
 
 void EraseStoredData(SimDevice& d, std::string_view) {
+  if (!d.Profile().data_memory) {
+    Answer(d, "No DataFlash");
+    return;
+  }
   if (d.Setup().faults.dataflash_fail) {
     Answer(d, "DataFlash FAIL");
     return;

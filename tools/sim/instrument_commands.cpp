@@ -1,6 +1,5 @@
 #include "sim/instrument_commands.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -11,25 +10,39 @@
 namespace halv::sim {
 namespace {
 
-// Settings the firmware keeps in fields narrower than a line; a longer value
-// is refused whole.
-struct WidthLimit {
+// What the firmware takes for a setting: a text no wider than its field, or
+// a whole number within its range. Anything else is refused whole.
+struct ValueRule {
   const char* key;
   size_t max_chars;
+  bool number;
+  long lowest;
+  long highest;
 };
-constexpr WidthLimit kWidthLimits[] = {
-    {"sn", 15},
-    {"i", 8},
+// clang-format off
+constexpr ValueRule kValueRules[] = {
+  // key      width  number  lowest  highest
+  {"sn",      15,    false,  0,      0},
+  {"i",       8,     false,  0,      0},
+  {"contr",   2,     true,   0,      15},
+  {"lang",    1,     true,   0,      9},
 };
+// clang-format on
 
-// The record lists and the word that empties each.
+// The record lists the firmware keeps.
 constexpr const char* kRecordLists[] = {"eqn", "user"};
 
-size_t MaxChars(std::string_view key) {
-  for (const WidthLimit& w : kWidthLimits) {
-    if (key == w.key) return w.max_chars;
+bool Acceptable(std::string_view key, std::string_view value) {
+  for (const ValueRule& rule : kValueRules) {
+    if (key != rule.key) continue;
+    if (value.size() > rule.max_chars) return false;
+    if (!rule.number) return true;
+    const std::string text(value);
+    char* end = nullptr;
+    const long number = strtol(text.c_str(), &end, 10);
+    return !text.empty() && *end == '\0' && number >= rule.lowest && number <= rule.highest;
   }
-  return std::string::npos;
+  return true;
 }
 
 void Answer(SimDevice& d, std::string_view value) {
@@ -150,8 +163,8 @@ void SetStoredValue(SimDevice& d, std::string_view argument) {
   const auto it = FindSettingFor(d, text);
   if (it != d.Settings().end()) {
     const std::string_view value = text.substr(it->first.size() + 1);
-    if (value.size() > MaxChars(it->first)) {
-      d.Note("value too long", it->first);
+    if (!Acceptable(it->first, value)) {
+      d.Note("value refused", it->first);
       Refuse(d);
       return;
     }
