@@ -2,6 +2,7 @@
 // process on virtual time: the message, caption and question each branch
 // shows, its result and failure class, and whether the settings file stays.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -52,10 +53,24 @@ class RefusingBackend : public PortBackend {
   int32_t code_;
 };
 
-// A front end on which the user can try to quit in the middle of the upload.
+// A front end on which the user can try to quit in the middle of the upload,
+// and which notes on the virtual clock when the reconnection begins and when
+// each message box appears.
 class QuittingWindow : public test::RecordingWindow {
  public:
   std::function<void()> on_upload;
+  VirtualClock* clock = nullptr;
+  uint64_t reconnect_ms = 0;
+  std::vector<uint64_t> box_ms;
+  void SetProgress(int position) override {
+    RecordingWindow::SetProgress(position);
+    if (position == 92 && clock != nullptr) reconnect_ms = clock->NowMs();
+  }
+  void ShowMessageBox(const std::string& text, const std::string& caption,
+                      MessageKind kind) override {
+    RecordingWindow::ShowMessageBox(text, caption, kind);
+    if (clock != nullptr) box_ms.push_back(clock->NowMs());
+  }
   void ProcessEvents() override {
     RecordingWindow::ProcessEvents();
     if (on_upload && status == "Uploading new firmware code..." && progress >= 40) {
@@ -549,6 +564,221 @@ TEST_F(UpdateBranchesTest, StomexUpdateErasesDataAndShowsTheCalibrationNotice) {
     EXPECT_EQ(device->DataErased(), rc > 0 && !c.dont_erase);
     EXPECT_EQ(SettingsFileExists("Stomex"), rc < 0);
   }
+}
+
+// Kinds with a version window: below it, above it, inside it, and the
+// question a factory user gets instead of the refusal.
+TEST_F(UpdateBranchesTest, FirmwareVersionWindow) {
+  const std::string hyq = WriteImage("hydrel-q", "HYQ", "2.20", "HYQ-2-20.txt");
+  const std::string tdl = WriteImage("hydrel-q-tdl", "HYQTDL", "2.20", "HYQTDL-2-20.txt");
+  const std::string too_old =
+      "The Pumatic Firmware Updater doesn't support this Hydrel Q\nrunning version 2.01.\n\n"
+      "This updater only works with firmware version 2.02 (or newer).";
+  const std::string too_new =
+      "The Pumatic Firmware Updater doesn't support this Hydrel Q TDL\nrunning version 3.00.\n\n"
+      "This updater only works with firmware version 2.99 (or older).";
+  const std::string force =
+      "\n\nClick OK to force the update anyway.\nClick CANCEL to quit the updater.";
+  auto newer = [](const std::string& device) {
+    return "The firmware in your " + device +
+           "\nis newer than the version in this updater.\n\n"
+           "Are you sure you want to load older firmware.";
+  };
+  struct Case {
+    const char* profile;
+    const char* version;
+    const std::string& image;
+    bool factory;
+    std::vector<bool> answers;
+    int32_t rc;
+    std::vector<Expected> boxes;
+  };
+  const Case cases[] = {
+      {"hydrel-q", "2.01", hyq, false, {}, -120, {{"message", "Wrong Firmware Version", too_old}}},
+      {"hydrel-q", "2.02", hyq, false, {}, 1, {}},
+      {"hydrel-q",
+       "9.99",
+       hyq,
+       false,
+       {true},
+       1,
+       {{"question", "Newer Firmware", newer("Hydrel Q")}}},
+      {"hydrel-q-tdl",
+       "3.00",
+       tdl,
+       false,
+       {true},
+       -120,
+       {{"question", "Newer Firmware", newer("Hydrel Q TDL")},
+        {"message", "Wrong Firmware Version", too_new}}},
+      {"hydrel-q",
+       "2.01",
+       hyq,
+       true,
+       {true},
+       1,
+       {{"question", "Wrong Firmware Version", too_old + force}}},
+      {"hydrel-q",
+       "2.01",
+       hyq,
+       true,
+       {false},
+       -120,
+       {{"question", "Wrong Firmware Version", too_old + force}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.profile << " " << c.version << " " << c.factory);
+    window = QuittingWindow{};
+    window.answers.assign(c.answers.begin(), c.answers.end());
+    sim::DeviceSetup setup;
+    setup.firmware_version = c.version;
+    Start(c.profile, setup);
+    EXPECT_EQ(RunUpdate([&](UpdateSettings& s) { s.factory_mode = c.factory; }, c.image), c.rc)
+        << Shown();
+    EXPECT_EQ(failure, c.rc == 1 ? UpdateFailure::kNone : UpdateFailure::kWrongDevice);
+    ExpectBoxes(c.boxes);
+    EXPECT_EQ(device->Restarts(), c.rc == 1 ? 1u : 0u);
+    if (c.rc == 1) {
+      EXPECT_EQ(device->VersionText(), c.image == hyq ? "HYQ 2.20" : "HYQTDL 2.20");
+      EXPECT_EQ(device->Settings().at("sn"), c.image == hyq ? "HQ15-01000" : "QT22-00150");
+    }
+  }
+}
+
+// A device that refuses the login: before the save the run stops with
+// nothing written; after the update (a run that finds the loader waiting
+// skips the save) the user is told and the run goes on.
+TEST_F(UpdateBranchesTest, LoginFailuresBeforeAndAfterTheUpdate) {
+  const std::string image = WriteImage("potex-locked", "POTEX", "1.10", "POTEX-1-10.txt");
+  struct Case {
+    const char* name;
+    sim::DeviceState start;
+    int32_t rc;
+    UpdateFailure failure;
+    uint32_t restarts;
+    std::vector<Expected> boxes;
+  };
+  const Case cases[] = {
+      {"before the save",
+       sim::DeviceState::kFirmware,
+       -25,
+       UpdateFailure::kSettings,
+       0,
+       {{"message", "Login Error",
+         "This Pumatic Firmware Updater could not retrieve the settings from your POTEX.\n"
+         "Please try again or contact Halvard for help."}}},
+      {"after the update",
+       sim::DeviceState::kLoaderWaiting,
+       1,
+       UpdateFailure::kNone,
+       1,
+       {{"message", "Login Error",
+         "This Pumatic Firmware Updater failed to log into your POTEX.\nPlease check the "
+         "settings on your instrument or contact Halvard for help."},
+        {"message", "Settings Error",
+         "The Pumatic Firmware Updater couldn't find the settings file for your POTEX.\n\n"
+         "Please try again or contact Halvard for help."},
+        {"message", "Settings Error",
+         "The Pumatic Firmware Updater failed to restore the settings for your POTEX.\n\n"
+         "Please try again.\n\n[Error -102]"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    window = QuittingWindow{};
+    sim::DeviceSetup setup;
+    setup.start = c.start;
+    Start("potex-locked", setup);
+    EXPECT_EQ(RunUpdate({}, image), c.rc) << Shown();
+    EXPECT_EQ(failure, c.failure);
+    ExpectBoxes(c.boxes);
+    EXPECT_EQ(device->Restarts(), c.restarts);
+    EXPECT_FALSE(device->LoggedIn());
+    EXPECT_FALSE(SettingsFileExists("POTEX"));
+  }
+}
+
+// A data erase that fails for another reason than a faulty data chip: the
+// unit has no data memory and says so, which is no confirmation.
+TEST_F(UpdateBranchesTest, DataEraseWithoutConfirmation) {
+  const std::string image = WriteImage("thermik-nodata", "TK", "1.20", "TK-1-20.txt");
+  Start("thermik-nodata");
+  EXPECT_EQ(RunUpdate({}, image), -30) << Shown();
+  EXPECT_EQ(failure, UpdateFailure::kDataErase);
+  ExpectBoxes({{"message", "Data Erase Error",
+                "The Pumatic Firmware Updater was unable to erase the data in your Thermik.\n"
+                "Please try again.\n[Error: -30]"}});
+  EXPECT_EQ(device->VersionText(), "TK 1.20");
+  EXPECT_EQ(device->Settings().at("sn"), "TK07-01177");  // restored before the erase
+  EXPECT_TRUE(SettingsFileExists("Thermik"));
+}
+
+// Restoring from a settings file an earlier run left: one the device takes
+// only in part, and one the updater may not read.
+TEST_F(UpdateBranchesTest, RestoreFromAFileTakenInPartOrNotReadable) {
+  const std::string image = WriteImage("stomex", "SX", "2.10", "SX-2-10.txt");
+  const std::string header = "***** Auto-Generated Settings File -- DO NOT EDIT *****\r\n\r\n";
+  // Written by firmware with more contrast steps than this one takes.
+  const std::string file = header +
+                           "type=\"SX\"\r\nsn=\"SX09-02291\"\r\ncontr=\"99\"\r\n"
+                           "fvals=\"0.992 1.004\"\r\nunits=\"2\"\r\n";
+  const std::string path = SettingsFilePath(dir.Path().string(), "Stomex");
+  struct Case {
+    const char* name;
+    bool readable;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"taken in part", true,
+       "The Pumatic Firmware Updater failed to restore some of the settings for your Stomex."
+       "\n\nPlease check the settings after this updater is finished."},
+      {"access denied", false,
+       "The Pumatic Firmware Updater failed to read the settings file for your Stomex.\n\n"
+       "Please try again or contact Halvard for help.\n\nError: -105"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!c.readable && geteuid() == 0) continue;  // root reads any file
+    window = QuittingWindow{};
+    test::WriteWholeFile(path, file);
+    if (!c.readable) std::filesystem::permissions(path, std::filesystem::perms::none);
+    sim::DeviceSetup setup;
+    setup.start = sim::DeviceState::kLoaderWaiting;
+    Start("stomex", setup);
+    EXPECT_EQ(RunUpdate({}, image), 1) << Shown();
+    ASSERT_GE(window.boxes.size(), 1u) << Shown();
+    EXPECT_EQ(window.boxes[0].caption, "Settings Error");
+    EXPECT_EQ(window.boxes[0].text, c.text);
+    if (c.readable) {
+      EXPECT_EQ(device->Settings().at("sn"), "SX09-02291");
+      EXPECT_EQ(device->Settings().at("fvals"), "0.992 1.004");
+      EXPECT_EQ(device->Settings().at("units"), "2");
+      EXPECT_EQ(device->Settings().at("contr"), "5");  // refused: the default stays
+    }
+    std::filesystem::remove(path);
+  }
+}
+
+// The reconnection after the restart tries three times and waits 0, 1500 and
+// 3000 ms after the failed attempts before it gives up.
+TEST_F(UpdateBranchesTest, ReconnectionWaitsBetweenItsAttempts) {
+  Start("pumatic");
+  ASSERT_EQ(RunUpdate(), 1);
+  sim::DeviceSetup setup;
+  setup.faults.unplug_after = device->FramesSeen();
+  window = QuittingWindow{};
+  window.clock = &clock;
+  Start("pumatic", setup);
+  ASSERT_LT(RunUpdate(), 0);
+  ASSERT_EQ(window.box_ms.size(), 1u) << Shown();
+  const uint64_t reconnecting = window.box_ms[0] - window.reconnect_ms;
+
+  // One attempt on the same dead line takes as long as each of the three.
+  InstrumentConnection connection(&log);
+  DeviceInfo info;
+  const uint64_t start = clock.NowMs();
+  EXPECT_LT(DPConnect(&connection, kPort, 2, 3, &info), 0);
+  const uint64_t attempt = clock.NowMs() - start;
+  EXPECT_EQ(reconnecting, 3 * attempt + 0 + 1500 + 3000);
 }
 
 }  // namespace
