@@ -134,6 +134,7 @@ void SensorUpdater::Prepare() {
   continue_ = true;
   failure_ = UpdateFailure::kNone;
   settings_not_retrieved_ = false;
+  restore_failed_ = false;
   elapsed_seconds_ = 0;
   window_->SetProgress(0);
   window_->SetBusyCursor(true);
@@ -167,7 +168,14 @@ void SensorUpdater::Finish(int32_t result) {
     window_->ProcessEvents();
     LogMessage(log_, kLogError, kHostTag, "Finished updating device in %d seconds",
                static_cast<int>(elapsed_seconds_));
-    remove(settings_path_.c_str());
+    // The file is the only copy of a calibration that did not go back.
+    if (restore_failed_) {
+      LogMessage(log_, kLogError, kHostTag,
+                 "Kept the settings file %s: the sensor's settings were not all written back",
+                 settings_path_.c_str());
+    } else {
+      remove(settings_path_.c_str());
+    }
     window_->SetConnectLabel(msg::MayDisconnect(DeviceName()));
   }
   window_->SetBusyCursor(false);
@@ -289,6 +297,10 @@ int32_t SensorUpdater::SaveSettings() {
   }
   const int32_t rc = DPSaveInfo(connection_, settings_path_.c_str());
   if (rc >= 0 || rc == kProtocolPartlyDone) return 1;
+  // Nothing new was captured: the earlier file is the one to restore from.
+  if (!kept.empty() && rename(kept.c_str(), settings_path_.c_str()) == 0) {
+    LogMessage(log_, kLogNote, kHostTag, "Put the settings file of the earlier update back");
+  }
   if (!settings.FactorySwitch()) {
     return Fail(UpdateFailure::kSettings, rc, msg::SettingsNotRetrieved(Updater(), DeviceName()),
                 msg::kSettingsError);
@@ -398,6 +410,7 @@ void SensorUpdater::RestoreSettings() {
   Status(msg::kRestoringSettings);
   const int32_t rc = DPRestoreInfo(connection_, settings_path_.c_str(), nullptr);
   if (rc < 0) {
+    restore_failed_ = true;
     ShowErrorMessage(window_, log_, msg::SensorNotRestored(Updater(), DeviceName(), rc),
                      msg::kSettingsError, kMessageError);
   }

@@ -96,6 +96,7 @@ class SensorUpdater {
   bool busy_ = false;
   bool continue_ = true;
   bool settings_not_retrieved_ = false;
+  bool restore_failed_ = false;  // the settings file is then kept
   uint32_t start_tick_ = 0;
   uint32_t elapsed_seconds_ = 0;
   UpdateFailure failure_ = UpdateFailure::kNone;

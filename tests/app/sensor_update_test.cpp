@@ -64,6 +64,8 @@ struct Case {
   int32_t rc = 1;
   std::vector<Expected> boxes = {};
   bool saving = true;  // the run came to the settings capture
+  bool not_retrieved = false;
+  bool file_kept = false;  // after success: the settings file stays
 };
 
 class SensorUpdateTest : public ::testing::Test {
@@ -283,7 +285,8 @@ TEST_F(SensorUpdateTest, Branches) {
        .rc = -110,
        .boxes = {{"question", "Settings Retrieve Error", settings_question},
                  {"question", "Wrong Sensor Type", ""},
-                 {"message", "Firmware Loader Error", kLoaderUnreachable}}},
+                 {"message", "Firmware Loader Error", kLoaderUnreachable}},
+       .not_retrieved = true},
       {.name = "newer firmware, Cancel",
        .sensor = "celva-b",
        .answers = {false},
@@ -337,7 +340,8 @@ TEST_F(SensorUpdateTest, Branches) {
        .boxes = {{"message", "Settings Error",
                   std::string("The ") + kUpdater +
                       " failed to restore the calibration and address\nfor your " + kDevice +
-                      ".\n\nPlease calibrate this sensor and check the address.\n\n[Error -34]"}}},
+                      ".\n\nPlease calibrate this sensor and check the address.\n\n[Error -34]"}},
+       .file_kept = true},
       {.name = "sensor type fails, the run still succeeds",
        .faults = {.refuse_command = "X9"},
        .boxes = {{"message", "Settings Error",
@@ -354,6 +358,7 @@ TEST_F(SensorUpdateTest, Branches) {
     EXPECT_EQ(RunUpdate(c), c.rc) << Shown();
     ExpectBoxes(c.boxes);
     EXPECT_EQ(Showed("Saving settings for this digital sensor..."), c.saving);
+    EXPECT_EQ(not_retrieved, c.not_retrieved);
     if (c.rc < 0) {
       EXPECT_FALSE(window.status_visible);
       EXPECT_EQ(window.progress, 0);
@@ -364,7 +369,7 @@ TEST_F(SensorUpdateTest, Branches) {
       EXPECT_FALSE(reader->Transparent());
     } else {
       EXPECT_EQ(DifferencesFromImage(), 0);
-      EXPECT_FALSE(SettingsFileExists());
+      EXPECT_EQ(SettingsFileExists(), c.file_kept);
     }
   }
 }
