@@ -59,8 +59,8 @@ const LoggerProfile* FindLoggerProfile(const char* name);
 struct LoggerFaults {
   // Every line (or only lines beginning with answer_only_to) is answered with
   // exactly these bytes: "\rERROR\r>", "\r?\r>", a bare "\r\r>", garbage.
-  std::string answer;
-  std::string answer_only_to;
+  std::string answer = {};
+  std::string answer_only_to = {};
   // From line silent_from on, silent_lines lines go unanswered; then the
   // firmware restarts (a watchdog): back at 9600 baud and logged out.
   uint32_t silent_from = 0;
@@ -74,7 +74,7 @@ struct LoggerSetup {
   // woken by a run of carriage returns, and is logged into by name.
   bool over_radio = false;
   bool start_awake = false;  // a radio logger that is awake already
-  LoggerFaults faults;
+  LoggerFaults faults = {};
 };
 
 }  // namespace halv::sim

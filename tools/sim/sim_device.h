@@ -73,7 +73,7 @@ struct DeviceSetup {
   int write_us_per_word = -1;
   const char* firmware_version = nullptr;  // the factory firmware (null: the profile's)
   const char* serial_number = nullptr;     // the factory serial number (null: the profile's)
-  LoggerSetup logger;                      // a data logger's firmware (no profile: none)
+  LoggerSetup logger = {};                 // a data logger's firmware (no profile: none)
 };
 
 class SimDevice {
