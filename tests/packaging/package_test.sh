@@ -50,7 +50,7 @@ dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qx './postinst' || fail "no post
 dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qx './postrm' || fail "no postrm"
 
 # --- File list: exactly these files, every one carrying the suffix --------
-appstream_id=example.quorrin.$pkg
+appstream_id=example.quorrin.${pkg//-/_}
 expected=(
   "./usr/bin/$pkg"
   "./usr/bin/$pkg-cli"
