@@ -4,9 +4,11 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "sim/halvsim_options.h"
+#include "sim/handix_reader.h"
 #include "sim/memory_dump.h"
 #include "sim/pty_server.h"
 
@@ -49,7 +51,17 @@ int main(int argc, char** argv) {
   Handle(SIGUSR1, OnReplug);
   Handle(SIGPIPE, SIG_IGN);
 
-  SimDevice device(*options.profile, options.setup);
+  // A sensor hangs on a reader: the port reaches the reader, the dump shows
+  // the sensor.
+  std::unique_ptr<HandixReader> reader;
+  std::unique_ptr<SimDevice> own_device;
+  if (options.sensor != nullptr) {
+    reader = std::make_unique<HandixReader>(*options.sensor, SdiSensorFaults{}, options.setup);
+  } else {
+    own_device = std::make_unique<SimDevice>(*options.profile, options.setup);
+  }
+  SimDevice& device = reader != nullptr ? reader->Device() : *own_device;
+  const SimDevice& dumped = reader != nullptr ? reader->Sensor().Device() : device;
   if (!options.transcript.empty() && !device.Log().WriteTo(options.transcript.c_str())) {
     fprintf(stderr, "halvsim: cannot write the transcript %s (%s)\n", options.transcript.c_str(),
             strerror(errno));
@@ -62,12 +74,13 @@ int main(int argc, char** argv) {
   }
   printf("%s\n", server.SlavePath().c_str());
   fflush(stdout);
-  fprintf(stderr, "halvsim: %s \"%s\", %s, on %s\n", options.profile->name,
+  fprintf(stderr, "halvsim: %s \"%s\", %s, on %s\n",
+          reader != nullptr ? options.sensor->name : options.profile->name,
           device.VersionText().c_str(), StateName(device.State()), server.SlavePath().c_str());
 
   server.Run(&g_stop, &g_replug, options.replug_ms);
 
-  if (!options.dump.empty() && !WriteDumpFile(device, options.dump.c_str())) {
+  if (!options.dump.empty() && !WriteDumpFile(dumped, options.dump.c_str())) {
     fprintf(stderr, "halvsim: cannot write the dump %s (%s)\n", options.dump.c_str(),
             strerror(errno));
     return 1;

@@ -133,6 +133,9 @@ constexpr const char* kUsageHead =
     "                       by name or kind code, loggers by name:\n";
 
 constexpr const char* kUsageTail =
+    "  --sensor NAME        a Handix reader with this SDI-12 sensor behind it (the\n"
+    "                       options below then apply to the reader; --dump shows\n"
+    "                       the sensor)\n"
     "  --state STATE        start in: firmware (default), loader (waiting for a\n"
     "                       host), attached (a host already attached)\n"
     "  --version TEXT       version of the firmware the device leaves the factory with\n"
@@ -233,6 +236,14 @@ int32_t ParseHalvsimOptions(int argc, char** argv, HalvsimOptions* o, std::strin
       if (o->setup.logger.profile != nullptr) o->profile = &LoggerDeviceProfile();
       if (o->profile == nullptr) {
         *error = std::string("unknown device kind: ") + value;
+        return -1;
+      }
+      ++i;
+    } else if (strcmp(arg, "--sensor") == 0) {
+      if (!need("a sensor name")) return -1;
+      o->sensor = FindSdiSensorProfile(value);
+      if (o->sensor == nullptr) {
+        *error = std::string("unknown sensor: ") + value;
         return -1;
       }
       ++i;

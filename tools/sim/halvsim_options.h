@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "sim/sdi12_sensor.h"
 #include "sim/sim_device.h"
 #include "sim/sim_line.h"
 
@@ -12,6 +13,9 @@ namespace halv::sim {
 struct HalvsimOptions {
   const DeviceProfile* profile = nullptr;
   DeviceSetup setup;
+  // With a sensor the port reaches a Handix reader with this SDI-12 sensor
+  // behind it; the device options then apply to the reader.
+  const SdiSensorProfile* sensor = nullptr;
   LineOptions line;
   std::string link;        // a symlink to the slave's path
   std::string transcript;  // JSON lines of every exchange
