@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/build_product.h"
 #include "app/instrument_updater.h"
 #include "gui/main_window.h"
 #include "serial/clock.h"
@@ -140,6 +141,10 @@ int main(int argc, char** argv) {
   qputenv("HALVBSL_SERVER", "no-server/");
   if (argc < 2) {
     fprintf(stderr, "usage: gui_screenshots OUT_DIR [PORT]\n");
+    return 2;
+  }
+  if (halv::kSensorBuild) {
+    fprintf(stderr, "gui_screenshots: the pictures are of the Pumatic updater (preset default)\n");
     return 2;
   }
   halv::g_out_dir = QString::fromLocal8Bit(argv[1]);

@@ -155,6 +155,35 @@ TEST_F(SensorWindowTest, SelectingATypeChecksItsEntryAndNamesTheDevice) {
   EXPECT_EQ(LabelText("lblConnect"), "Connect Handix to computer comm port.");
 }
 
+// What the build itself sets up: the sensor build's window with its image, or
+// the Pumatic's window without the sensor entries.
+TEST_F(SensorWindowTest, TheBuildsOwnWindow) {
+  const gui::MainWindowSetup defaults;
+  EXPECT_EQ(defaults.sensor_build, kSensorBuild);
+  EXPECT_EQ(defaults.build_kind, kSensorBuild ? kKindDigitalSensor : kKindPumatic);
+  sensor_build = defaults.sensor_build;
+  build_kind = defaults.build_kind;
+  sensor_type = defaults.sensor_type;
+  ports.ports = {{"ttyUSB0", "ttyUSB0"}};
+  Open({"-factory"});
+  if (kSensorBuild) {
+    EXPECT_EQ(window->windowTitle(), "Celva B Sensor Suite Firmware Updater");
+    EXPECT_EQ(LabelText("userText2"), "Celva 1.06");
+    EXPECT_EQ(LabelText("lblConnect"), "Connect Handix to computer comm port.");
+    EXPECT_EQ(CheckedSensorEntries(), std::vector<std::string>({"Celva B"}));
+    EXPECT_NE(window->SensorRun(), nullptr);
+    EXPECT_EQ(window->VersionCheckPath(), "/versionfinder/CelvaB-Firmware.txt");
+  } else {
+    EXPECT_EQ(window->windowTitle(), "Pumatic Firmware Updater");
+    EXPECT_EQ(LabelText("userText2"), "Pumatic 1.06");
+    EXPECT_EQ(LabelText("lblConnect"), "Connect Pumatic to computer comm port.");
+    EXPECT_TRUE(VisibleSensorEntries().empty());
+    EXPECT_FALSE(Entry("SetDigitalSensorTo1")->isVisible());
+    EXPECT_NE(window->Updater(), nullptr);
+    EXPECT_EQ(window->VersionCheckPath(), "/versionfinder/Pumatic-Firmware.txt");
+  }
+}
+
 TEST_F(SensorWindowTest, DumpThatCannotWriteShowsItsCode) {
   ports.ports = {{"ttyUSB0", "ttyUSB0"}};
   Open();
