@@ -18,6 +18,7 @@
 #include "protocol/wall_clock.h"
 #include "serial/clock.h"
 #include "serial/script_port.h"
+#include "sim/sim_line.h"
 #include "sim/sim_port_backend.h"
 #include "support/temp_dir.h"
 
@@ -225,6 +226,73 @@ TEST_F(SimSettingsTest, OlderHydrelQKeepsNoUserValues) {
   ASSERT_EQ(DPSaveInfo(connection.get(), dir.File("s.txt").c_str()), 1);
   EXPECT_EQ(connection->saved_flags, 0x38000802u);
   EXPECT_EQ(device->Log().Count("get -pvuser"), 0u);
+}
+
+// A simulated device on its line, driven a line at a time.
+struct StoreBench {
+  explicit StoreBench(const char* profile)
+      : device(*sim::FindDeviceProfile(profile)), line(device, {}) {}
+  std::string Send(const std::string& text) {
+    const std::string bytes = text + "\r";
+    line.HostWrite(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), now);
+    now += 200000;
+    uint8_t buffer[1024];
+    const size_t n = line.HostRead(buffer, sizeof buffer, now);
+    return std::string(reinterpret_cast<char*>(buffer), n);
+  }
+  sim::SimDevice device;
+  sim::SimLine line;
+  uint64_t now = 0;
+};
+
+// The store the round trips run against answers only what it holds and
+// refuses the rest whole: numbers out of range, texts too wide, records past
+// the end, strange and over-long lines.
+TEST(SimInstrumentStore, RefusesWhatItCannotTake) {
+  const std::string error = "\r\nERROR\r\n>";
+  auto answer = [](const std::string& value) { return "\r\n" + value + "\r\n>"; };
+  struct Case {
+    const char* profile;
+    std::string command;
+    std::string reply;
+  };
+  const Case cases[] = {
+      {"hydrel-q", "get -sn", error},  // not logged in yet
+      {"hydrel-q", "login *4862", answer("OK")},
+      {"hydrel-q", "get -eqn", answer("2")},
+      {"hydrel-q", "get -eqn 1", answer("Alpha 3 4")},
+      {"hydrel-q", "get -eqn 2", error},
+      {"hydrel-q", "get -eqn -1", error},
+      {"hydrel-q", "get -eqn 99999999", error},
+      {"hydrel-q", "set -eqn 3 x", error},  // past the end
+      {"hydrel-q", "set -eqn 2 Gamma 1", answer("OK")},
+      {"hydrel-q", "get -eqn", answer("3")},
+      {"hydrel-q", "set -sn 0123456789ABCDEF", error},  // 16 characters
+      {"hydrel-q", "set -sn HQ-2", answer("OK")},
+      {"hydrel-q", "get -sn", answer("HQ-2")},
+      {"hydrel-q", "set -config", error},
+      {"hydrel-q", "set -nosuch 1", error},
+      {"hydrel-q", "get -nosuch", error},
+      {"hydrel-q", "get -", error},
+      {"hydrel-q", "get -sn\x01\xff", error},
+      {"hydrel-q", "reset -users", answer("OK")},
+      {"hydrel-q", "get -user", answer("0")},
+      {"hydrel-q", "get -user 0", error},
+      {"hydrel-q", "set -tadj " + std::string(300, '7'), error},
+      {"hydrel-q", "get -tadj", answer("0.12")},
+      {"thermik", "set -contr 16", error},
+      {"thermik", "set -contr 1x", error},
+      {"thermik", "set -contr 15", answer("OK")},
+      {"thermik", "set -t 25:00:00", error},
+      {"thermik", "set -t 23:59:59", answer("OK")},
+      {"thermik", "set -d 2026-12-10", answer("OK")},
+  };
+  StoreBench hydrel_q("hydrel-q");
+  StoreBench thermik("thermik");
+  for (const Case& c : cases) {
+    StoreBench& bench = std::string(c.profile) == "thermik" ? thermik : hydrel_q;
+    EXPECT_EQ(bench.Send(c.command), c.reply) << c.profile << ": " << c.command;
+  }
 }
 
 bool MidnightOf2000(int64_t* seconds, int*) {
