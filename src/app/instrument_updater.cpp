@@ -7,6 +7,7 @@
 #include "app/compat_checks.h"
 #include "app/error_report.h"
 #include "app/messages.h"
+#include "app/port_hints.h"
 #include "bsl/flash.h"
 #include "bsl/loader_progress.h"
 #include "logger/logger_link.h"
@@ -165,6 +166,7 @@ int32_t InstrumentUpdater::Connect(bool* loader_listening) {
       text = msg::UnableToConnectError(Updater(), DeviceName(), Port(), rc);
       break;
   }
+  text += ConnectionHint(settings.port_name, log_);
   return Fail(UpdateFailure::kConnection, kUpdateConnectFailed, text, msg::kConnectionError);
 }
 

@@ -13,6 +13,7 @@
 #include "app/firmware_file.h"
 #include "app/instrument_updater.h"
 #include "app/messages.h"
+#include "app/port_hints.h"
 #include "app/sensor_updater.h"
 #include "bsl/ti_text.h"
 #include "cli/cli_options.h"
@@ -116,7 +117,12 @@ int ListPorts(DiagLog* log) {
     printf("No Comm Ports Found\n");
     return kExitSuccess;
   }
-  for (int32_t i = 0; i < count; ++i) printf("%s\n", entries[i].display_text.c_str());
+  bool modem_manager = false;
+  for (int32_t i = 0; i < count; ++i) {
+    printf("%s\n", entries[i].display_text.c_str());
+    if (entries[i].modem_manager) modem_manager = true;
+  }
+  if (modem_manager) printf("\n%s\n", ModemManagerAdvice().c_str());
   return kExitSuccess;
 }
 

@@ -161,6 +161,23 @@ bool ReadOnePort(const fs::path& tty, const fs::path& root, DiagLog* log, System
 
 }  // namespace
 
+bool ModemManagerProcessRuns(const std::string& proc_root, DiagLog* log) {
+  std::error_code ec;
+  fs::directory_iterator it(proc_root, ec);
+  if (ec) {
+    LogMessage(log, kLogDetail, kSerialTag, "ModemManager check could not read %s (error %d)",
+               proc_root.c_str(), ec.value());
+    return false;
+  }
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    const std::string pid = it->path().filename().string();
+    if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    // A process that ended since the folder was read has no comm: not it.
+    if (ReadAttribute(it->path() / "comm") == "ModemManager") return true;
+  }
+  return false;
+}
+
 int32_t TrailingPortNumber(std::string_view name) {
   size_t start = name.size();
   while (start > 0 && name[start - 1] >= '0' && name[start - 1] <= '9') --start;

@@ -31,6 +31,10 @@ constexpr size_t kPortNameChars = 24;
 int32_t ReadSystemPorts(const std::string& sysfs_root, DiagLog* log,
                         std::vector<SystemPort>* ports);
 
+// Whether a process named ModemManager runs: the "comm" files of the numbered
+// folders under proc_root ("/proc"). False when proc_root cannot be read.
+bool ModemManagerProcessRuns(const std::string& proc_root, DiagLog* log);
+
 // The number at the end of a port name; -1 when it has none or it is too big.
 int32_t TrailingPortNumber(std::string_view name);
 

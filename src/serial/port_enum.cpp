@@ -25,6 +25,8 @@ constexpr std::string_view kMakerAdapterName = "QUORRIN USB Adapter";
 constexpr std::string_view kRadioModemName = "Halvard USB Rodo";
 constexpr std::string_view kPlainPortWords = "Communications Port";
 constexpr std::string_view kBusyMark = " (busy)";
+constexpr std::string_view kModemManagerMark = " (ModemManager)";
+constexpr std::string_view kModemLikeName = "ttyACM";
 
 // The forced probe tries numbers 0 to 15 of each of these names, in order.
 constexpr const char* kProbeNames[] = {"ttyS", "ttyUSB", "ttyACM"};
@@ -92,14 +94,41 @@ void FillFromSystem(const SystemPort& port, PortEntry* entry) {
   SetDisplay(&entry->display_text, MakerAdapterText(port, PlainDisplayText(port)));
 }
 
-// " (busy)" goes at the end and stays whole; the text before it is cut.
+// A mark goes at the end and stays whole; the text before it is cut.
+void AppendMark(PortEntry* entry, std::string_view mark) {
+  const std::string_view text = entry->display_text.view();
+  const size_t room = DisplayText::Capacity() - mark.size();
+  std::string marked(text.substr(0, Utf8CutLength(text, room)));
+  marked += mark;
+  SetDisplay(&entry->display_text, marked);
+}
+
 void MarkBusy(PortEntry* entry) {
   entry->busy = 1;
-  const std::string_view text = entry->display_text.view();
-  const size_t room = DisplayText::Capacity() - kBusyMark.size();
-  std::string marked(text.substr(0, Utf8CutLength(text, room)));
-  marked += kBusyMark;
-  SetDisplay(&entry->display_text, marked);
+  AppendMark(entry, kBusyMark);
+}
+
+bool SystemModemManagerCheck(DiagLog* log) {
+  return ModemManagerProcessRuns("/proc", log);
+}
+
+ModemManagerCheck g_modem_manager_check = SystemModemManagerCheck;
+
+// Marks the modem-like ports while ModemManager runs (looked at only when
+// there is such a port, as /proc holds a folder per process).
+void MarkModemManagerPorts(DiagLog* log, PortEntry* entries, int32_t filled) {
+  int32_t modem_like = 0;
+  for (int32_t i = 0; i < filled; ++i) {
+    if (IsModemLikePort(entries[i].port_name.view())) ++modem_like;
+  }
+  if (modem_like == 0 || !ModemManagerRunning(log)) return;
+  LogMessage(log, kLogNote, kSerialTag, "CommPortEnum: ModemManager runs and may probe %d port(s)",
+             modem_like);
+  for (int32_t i = 0; i < filled; ++i) {
+    if (!IsModemLikePort(entries[i].port_name.view())) continue;
+    entries[i].modem_manager = 1;
+    AppendMark(&entries[i], kModemManagerMark);
+  }
 }
 
 std::string DevicePath(const PortSources& sources, std::string_view name) {
@@ -235,6 +264,22 @@ void ApplyAdapterWording(PortEntry* entry) {
 
 }  // namespace
 
+bool IsModemLikePort(std::string_view port_name) {
+  const size_t slash = port_name.rfind('/');
+  if (slash != std::string_view::npos) port_name.remove_prefix(slash + 1);
+  return port_name.substr(0, kModemLikeName.size()) == kModemLikeName;
+}
+
+ModemManagerCheck SetModemManagerCheck(ModemManagerCheck check) {
+  const ModemManagerCheck previous = g_modem_manager_check;
+  g_modem_manager_check = check != nullptr ? check : SystemModemManagerCheck;
+  return previous;
+}
+
+bool ModemManagerRunning(DiagLog* log) {
+  return g_modem_manager_check(log);
+}
+
 int32_t CommPortEnum(SerialChannel* channel, const PortSources& sources, PortEntry* entries,
                      int32_t* count, bool force_all) {
   DiagLog* log = channel != nullptr ? channel->log : nullptr;
@@ -264,6 +309,7 @@ int32_t CommPortEnum(SerialChannel* channel, const PortSources& sources, PortEnt
   filled = AddNamedPorts(sources, log, entries, filled, capacity);
   if (force_all) filled = ProbePorts(sources, entries, filled, capacity);
   for (int32_t i = 0; i < filled; ++i) ApplyAdapterWording(&entries[i]);
+  MarkModemManagerPorts(log, entries, filled);
 
   *count = filled;
   LogMessage(log, kLogProgress, kSerialTag, "CommPortEnum found %d comm ports (%d ms)", filled,

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "log/diag_log.h"
@@ -27,6 +28,7 @@ struct PortEntry {
   uint8_t direct = 0;           // 0 for a port on a radio-modem adapter
   uint8_t generic_adapter = 0;  // 0 for a port on the maker's own USB adapter
   uint8_t busy = 0;             // the port exists but could not be opened
+  uint8_t modem_manager = 0;    // ModemManager may probe it with AT commands
 };
 
 enum PortEnumResult : int32_t {
@@ -48,6 +50,17 @@ struct PortSources {
   std::vector<std::string> named_ports;
   PortOpener open_port = nullptr;  // null: OpenPosixPort
 };
+
+// ModemManager probes new USB modem-like ports (ttyACM) by sending them AT
+// commands, which an instrument takes for commands of its own. Such ports are
+// marked " (ModemManager)" while it runs.
+bool IsModemLikePort(std::string_view port_name);
+
+// Whether ModemManager runs now. The check is replaceable, so tests can say
+// either; null restores the system's (a process of that name under /proc).
+using ModemManagerCheck = bool (*)(DiagLog* log);
+ModemManagerCheck SetModemManagerCheck(ModemManagerCheck check);
+bool ModemManagerRunning(DiagLog* log);
 
 // Fills entries (capacity *count on entry) and stores the number filled in
 // *count. The channel only lends its log (it may be null). Returns -10 when
