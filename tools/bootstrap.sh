@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ make pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev srecord
   qt6-base-dev python3
-  dpkg-dev lintian desktop-file-utils appstream help2man librsvg2-bin
+  dpkg-dev lintian desktop-file-utils appstream help2man librsvg2-bin man-db file
 )
 # "tools/bootstrap.sh fuzz" adds clang and its libFuzzer runtime for the fuzz
 # preset; the ordinary builds do not need them.
