@@ -81,7 +81,9 @@ bool SplitRecordKey(std::string_view key, std::string_view* list, std::string_vi
 }
 
 void GetRecord(SimDevice& d, std::string_view list, std::string_view number) {
-  const std::vector<std::string>& records = d.Records()[std::string(list)];
+  static const std::vector<std::string> kNone;
+  const auto found = d.Records().find(std::string(list));
+  const std::vector<std::string>& records = found != d.Records().end() ? found->second : kNone;
   if (number.empty()) {
     Answer(d, std::to_string(records.size()));
     return;
