@@ -357,6 +357,30 @@ TEST_F(LoggerRadioTest, ModemChannelIsSetWithAtCommands) {
   EXPECT_EQ(version.view(), "RD4.02");
 }
 
+TEST_F(LoggerRadioTest, SettingsOverTheRadioAskTheModemForTheChannel) {
+  StartRadio(true);
+  ASSERT_EQ(Connect(kConnectionRadio, 2, "ZET0007"), 1);
+  halv::LoggerSettings block;
+  uint32_t mask = kPresentName | kPresentInterval | kPresentRadioChannel | kPresentRadioSubchannel;
+  EXPECT_EQ(DeviceSettings(&link, &block, &mask, kRead), 1);
+  EXPECT_EQ(mask, kPresentName | kPresentInterval | kPresentRadioChannel | kPresentRadioSubchannel |
+                      kPresentVersion | kPresentTrait);
+  EXPECT_EQ(block.device_name.view(), "ZET0007");
+  EXPECT_EQ(block.radio_channel, 3);
+  EXPECT_EQ(block.radio_subchannel, 0x1A2B);
+  EXPECT_TRUE(Logged("MSRadioCommand asked the Rodo and found the RCH is 3 and RSCH is 6699"));
+  EXPECT_FALSE(Logger().PortModem().CommandMode());  // back to the logger afterwards
+  EXPECT_TRUE(Logger().LoggedIn());
+  // A silent step over the radio is not logged into again.
+  LoggerFaults silent;
+  silent.silent_from = Logger().LinesHeard() + 1;
+  silent.silent_lines = 1000;
+  Logger().SetFaults(silent);
+  mask = kPresentSite;
+  EXPECT_EQ(DeviceSettings(&link, &block, &mask, kRead), -21);
+  EXPECT_FALSE(Logged("DeviceSettings re-connected to device"));
+}
+
 TEST_F(LoggerSimTest, NoModemOnACableGivesMinus23AfterTwoTries) {
   Connected("corvo");
   int32_t channel = 1, subchannel = 1;
