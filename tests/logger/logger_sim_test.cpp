@@ -162,6 +162,17 @@ TEST_F(LoggerSimTest, BaudNegotiationMovesBothEnds) {
   EXPECT_EQ(Logger().Baud(), 9600u);
   EXPECT_EQ(link.request.baud_index, 2);
   EXPECT_EQ(device->Log().Count("set -baud"), 0u);
+
+  // A logger that refuses the change: the link stays at 9600.
+  LoggerSetup refuses;
+  refuses.faults.answer = "\rERROR\r>";
+  refuses.faults.answer_only_to = "set -baud";
+  Start("corvo", refuses);
+  ASSERT_EQ(Connect(kConnectionSerial, 6), 1);
+  EXPECT_EQ(link.channel.baud, 9600u);
+  EXPECT_EQ(Logger().Baud(), 9600u);
+  EXPECT_EQ(link.request.baud_index, 2);
+  EXPECT_TRUE(Logged("DeviceLogin: device didn't change baud rate (error -34)"));
 }
 
 // ---- faults of the exchange ----
@@ -251,6 +262,17 @@ TEST_F(LoggerSimTest, SilentTriesTakeTheirWaits) {
   EXPECT_EQ(Now() - start, elapsed);
   EXPECT_EQ(Logger().Resets(), 1u);  // the watchdog brought it back
   EXPECT_GT(DeviceCommand(&link, "get -i\r", '>', 1500, nullptr, nullptr, nullptr), 0);
+
+  // A baud change nobody answers: each of its tries is a whole exchange with
+  // its own tries, and a host at 9600 waits another 1500 ms after it.
+  silent.silent_from = Logger().LinesHeard() + 1;
+  silent.silent_lines = 9;
+  Logger().SetFaults(silent);
+  const uint64_t baud_start = Now();
+  EXPECT_EQ(SetBaudCommand(&link, 115200), -21);
+  EXPECT_EQ(Now() - baud_start, 3 * (3 * (wait + kLastReadMs + 50) + 1500) + 100);
+  EXPECT_EQ(Logger().Baud(), 9600u);
+  EXPECT_TRUE(Logged("SetBaudCommand failed with error -21"));
 }
 
 // ---- the radio ----
