@@ -279,12 +279,11 @@ void LoggerFirmware::WatchdogRestart() {
 void LoggerFirmware::Command(const std::string& line) {
   const bool old = profile_.old_firmware;
   if (line == "get -ver" && !old) {
-    Answer(std::string(profile_.model_code) + " " +
-           (device_.Setup().firmware_version != nullptr ? device_.Setup().firmware_version
-                                                        : profile_.version));
+    Answer(std::string(profile_.model_code) + " " + Version());
   } else if (line == "show" && old) {
     Show();
   } else if (Clock(line)) {
+    // answered as a clock command
   } else if (StartsWith(line, "set -baud ") && !old) {
     SetBaud(line.substr(10));
   } else if (StartsWith(line, "get ")) {
@@ -447,8 +446,14 @@ void LoggerFirmware::Erase() {
 
 // The old firmware's summary, every item behind its label and one blank.
 void LoggerFirmware::Show() {
-  Answer("ID: " + Store("name") + "\rVersion: " + profile_.version + "\rRadio: " + Store("rmode") +
+  Answer("ID: " + Store("name") + "\rVersion: " + Version() + "\rRadio: " + Store("rmode") +
          "\rWake: " + Store("interval") + "\rResets: " + Store("resets"));
+}
+
+// The factory's version, or the one the device was set up with.
+std::string LoggerFirmware::Version() const {
+  const char* given = device_.Setup().firmware_version;
+  return given != nullptr ? given : profile_.version;
 }
 
 void LoggerFirmware::Answer(const std::string& value) {

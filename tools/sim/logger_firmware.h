@@ -68,6 +68,7 @@ class LoggerFirmware : public FirmwarePersonality {
   void Show();
   void WatchdogRestart();
 
+  std::string Version() const;
   void Answer(const std::string& value);
   void Ok();
   void Refuse(const char* word);  // "ERROR", "Unsupported", "?"
