@@ -10,12 +10,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "logger/logger_link.h"
 #include "logger/setting_commands.h"
 #include "logger/settings_transfer.h"
 #include "serial/clock.h"
 #include "serial/script_port.h"
+#include "sim/halvsim_options.h"
 #include "sim/logger_firmware.h"
 #include "sim/sim_port_backend.h"
 #include "support/temp_dir.h"
@@ -815,6 +817,57 @@ TEST_F(LoggerSimTest, HostileRepliesGiveErrorsNotOverruns) {
     char query[9] = {};
     EXPECT_LE(QueryCommand(&link, query, 1), 1);
   }
+}
+
+// ---- halvsim's command line ----
+
+TEST(HalvsimLoggerOptions, KindsAndFaultsAreTakenAndBadOnesRefused) {
+  const std::string usage = HalvsimUsage();
+  for (const char* o : {"--radio", "--awake", "--error-word", "--prompt-only", "--answer-only-to",
+                        "--silent-from", "--silent-lines", "--ignore-logout"}) {
+    EXPECT_NE(usage.find(o), std::string::npos) << o;
+  }
+  for (const LoggerProfile& p : LoggerProfiles()) {
+    EXPECT_NE(usage.find(p.name), std::string::npos) << p.name;
+  }
+
+  struct Case {
+    std::vector<const char*> args;
+    int32_t result;
+  };
+  const Case cases[] = {
+      {{"--kind", "zet", "--radio", "--awake", "--error-word", "?", "--answer-only-to", "get -w"},
+       1},
+      {{"--silent-from", "4", "--silent-lines", "3", "--kind", "LaganX", "--ignore-logout"}, 1},
+      {{"--kind", "lagan-old", "--prompt-only"}, 1},
+      {{"--radio"}, -1},  // no logger to put on the radio
+      {{"--kind", "pumatic", "--prompt-only"}, -1},
+      {{"--kind", "zet", "--error-word", "Oops"}, -1},
+      {{"--kind", "zet", "--error-word"}, -1},
+      {{"--kind", "zet", "--silent-from", "x4"}, -1},
+      {{"--kind", "zet", "--silent-lines", "99999999999"}, -1},
+      {{"--kind", "zet2"}, -1},
+  };
+  for (const Case& c : cases) {
+    std::vector<char*> argv = {const_cast<char*>("halvsim")};
+    for (const char* a : c.args) argv.push_back(const_cast<char*>(a));
+    HalvsimOptions o;
+    std::string error;
+    EXPECT_EQ(ParseHalvsimOptions(static_cast<int>(argv.size()), argv.data(), &o, &error), c.result)
+        << c.args[0] << " " << error;
+    EXPECT_EQ(error.empty(), c.result > 0) << error;
+  }
+  HalvsimOptions o;
+  std::string error;
+  const char* args[] = {"halvsim",     "--kind",        "zet", "--radio",        "--error-word",
+                        "Unsupported", "--silent-from", "4",   "--silent-lines", "3"};
+  ASSERT_EQ(ParseHalvsimOptions(10, const_cast<char**>(args), &o, &error), 1);
+  EXPECT_EQ(o.profile, &LoggerDeviceProfile());
+  EXPECT_EQ(o.setup.logger.profile, FindLoggerProfile("zet"));
+  EXPECT_TRUE(o.setup.logger.over_radio);
+  EXPECT_EQ(o.setup.logger.faults.answer, "\rUnsupported\r>");
+  EXPECT_EQ(o.setup.logger.faults.silent_from, 4u);
+  EXPECT_EQ(o.setup.logger.faults.silent_lines, 3u);
 }
 
 }  // namespace
