@@ -93,7 +93,7 @@ constexpr RoundTrip kRoundTrips[] = {
     {"stomex", 9, 0xB2},
     {"sorbex", 11, 0x80027402},
     {"hydrel_a", 12, 0xC00},
-    {"vcd", 13, 0x3},
+    {"vcd_unit", 13, 0x3},
     {"handix_unit", 14, 0x2C0013},
     {"hydrel_q", 15, 0x38000842},
     {"hydrel_v", 16, 0x28400802},

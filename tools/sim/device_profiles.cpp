@@ -153,7 +153,7 @@ constexpr DeviceProfile kProfiles[] = {
   {"hydrel-a",     12,  "HSA",     "3.60", 'B', 0x1000, 2, 128,          0x1100, 0x10000,
                  true, 7, 9600,      1500,    true,  "4862", 90,    25, 70,
                  kHydrelASettings},
-  {"vcd",          13,  "VCD",     "1.00", 'B', 0x1000, 2, 128,          0x1100, 0x10000,
+  {"vcd-unit",     13,  "VCD",     "1.00", 'B', 0x1000, 2, 128,          0x1100, 0x10000,
                  true, 7, 9600,      3000,    false, "4862", 60,    25, 70,
                  kVcdSettings},
   {"handix-unit",  14,  "HX",      "1.23", 'B', 0x1000, 3, 64,           0x2100, 0x20000,
