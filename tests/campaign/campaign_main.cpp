@@ -1,7 +1,9 @@
 // halv-fault-campaign: runs seeds of the fault campaign and prints the table
 // of outcomes and every problem found.
-//   halv-fault-campaign [SEEDS [FIRST]]   (default 100 seeds from 1)
-//   halv-fault-campaign --seed N          (one seed, with its faults)
+//   halv-fault-campaign [--sensor] [SEEDS [FIRST]]   (default 100 seeds from 1)
+//   halv-fault-campaign [--sensor] --seed N          (one seed, with its faults)
+// --sensor runs the digital-sensor update through the reader instead of the
+// Pumatic's.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +24,7 @@ bool ParseCount(const char* text, uint32_t* value) {
 }
 
 int Usage() {
-  fprintf(stderr, "usage: halv-fault-campaign [SEEDS [FIRST]] | --seed N\n");
+  fprintf(stderr, "usage: halv-fault-campaign [--sensor] [SEEDS [FIRST]] | [--sensor] --seed N\n");
   return 2;
 }
 
@@ -30,6 +32,12 @@ int Usage() {
 
 int main(int argc, char** argv) {
   using namespace halv::campaign;
+  bool sensor = false;
+  if (argc >= 2 && strcmp(argv[1], "--sensor") == 0) {
+    sensor = true;
+    --argc;
+    ++argv;
+  }
   uint32_t seeds = 100;
   uint32_t first = 1;
   bool verbose = false;
@@ -45,10 +53,10 @@ int main(int argc, char** argv) {
 
   std::vector<SeedOutcome> outcomes;
   for (uint32_t i = 0; i < seeds; ++i) {
-    outcomes.push_back(RunSeed(first + i));
+    outcomes.push_back(sensor ? RunSensorSeed(first + i) : RunSeed(first + i));
     const SeedOutcome& o = outcomes.back();
     if (verbose) {
-      printf("seed %u: %s (%s): first run %d, second run %d\n", o.seed, FaultKindName(o.kind),
+      printf("seed %u: %s (%s): first run %d, second run %d\n", o.seed, o.kind_name,
              o.faults.c_str(), o.first_result, o.second_result);
     }
   }

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "app/app_paths.h"
+#include "campaign/campaign_support.h"
 #include "protocol/instrument.h"
 #include "serial/clock.h"
 #include "serial/script_port.h"
@@ -24,14 +25,6 @@ constexpr uint32_t kImageVersion = 106;
 // The text commands of a Pumatic update; any of them may go unanswered.
 constexpr const char* kTextCommands[] = {"get -ver", "get -hver", "get -batt", "get -sn",
                                          "set -sn",  "boot",      "post",      "logout"};
-constexpr size_t kLogTailLines = 25;
-
-using Rng = std::mt19937;
-
-// A number from [low, high], the same on every platform for a seed.
-uint32_t Draw(Rng& rng, uint32_t low, uint32_t high) {
-  return low + static_cast<uint32_t>(rng() % (static_cast<uint64_t>(high) - low + 1));
-}
 
 const char* FailureName(UpdateFailure failure) {
   switch (failure) {
@@ -58,31 +51,6 @@ const char* FailureName(UpdateFailure failure) {
   }
   return "?";
 }
-
-// Pulls the cable at a given moment of virtual time: a fault, or the bound
-// that stops a run which would otherwise go on for ever.
-class TimedPull : public VirtualClock::Listener {
- public:
-  explicit TimedPull(sim::SimPortBackend* backend) : backend_(backend) {}
-  void Arm(uint64_t at_ms) {
-    at_ms_ = at_ms;
-    fired_ = false;
-  }
-  void Disarm() { at_ms_ = UINT64_MAX; }
-  bool Fired() const { return fired_; }
-
-  uint64_t NextEventMs() override { return fired_ ? UINT64_MAX : at_ms_; }
-  void AdvanceTo(uint64_t now_ms) override {
-    if (fired_ || now_ms < at_ms_) return;
-    fired_ = true;
-    backend_->PullLine();
-  }
-
- private:
-  sim::SimPortBackend* backend_;
-  uint64_t at_ms_ = UINT64_MAX;
-  bool fired_ = false;
-};
 
 // What a clean update looks like, to draw fault positions from.
 struct Baseline {
@@ -200,13 +168,7 @@ class Bench {
   Bench(const Bench&) = delete;
   Bench& operator=(const Bench&) = delete;
 
-  struct Run {
-    int32_t result = 0;
-    UpdateFailure failure = UpdateFailure::kNone;
-    uint64_t ms = 0;
-    bool hung = false;
-    test::RecordingWindow window;
-  };
+  using Run = RunRecord;
 
   // One press of Start with a fresh window and engine.
   Run Update(uint64_t pull_after_ms = 0) {
@@ -257,15 +219,7 @@ class Bench {
   bool SettingsFileExists() const {
     return std::filesystem::exists(SettingsFilePath(dir_.Path().string(), kDeviceName));
   }
-  std::string LogTail() const {
-    const std::string text = test::ReadWholeFile(log_.file_name);
-    size_t at = text.size();
-    for (size_t lines = 0; lines <= kLogTailLines && at > 0; ++lines) {
-      at = text.rfind('\n', at - 1);
-      if (at == std::string::npos) return text;
-    }
-    return text.substr(at + 1);
-  }
+  std::string LogTail() const { return TailOfFile(log_.file_name); }
   const sim::SimDevice& Device() const { return device_; }
 
  private:
@@ -296,46 +250,6 @@ const Baseline& CleanBaseline() {
     return b;
   }();
   return base;
-}
-
-bool ShowedError(const test::RecordingWindow& window) {
-  for (const auto& box : window.boxes) {
-    if (box.kind == "message" && box.message_kind == kMessageError) return true;
-  }
-  return false;
-}
-
-bool Showed(const test::RecordingWindow& window, const std::string& caption) {
-  for (const auto& box : window.boxes) {
-    if (box.caption == caption) return true;
-  }
-  return false;
-}
-
-std::string LastCaption(const test::RecordingWindow& window) {
-  return window.boxes.empty() ? std::string() : window.boxes.back().caption;
-}
-
-// The promises every run keeps, whatever its result.
-void CheckRun(const char* which, const Bench::Run& run, Bench& bench, SeedOutcome* out) {
-  auto problem = [&](const std::string& what) {
-    out->problems.push_back(std::string(which) + " run: " + what);
-  };
-  if (run.hung) problem("still running after " + std::to_string(kRunBoundMs / 1000) + " s");
-  if (run.result == 0) problem("did not start");
-  if (run.result == 1) {
-    if (!bench.RunsNewFirmware()) problem("reported success, but the device does not run 1.06");
-    // The file stays only for settings the device did not take back.
-    if (bench.SettingsFileExists() && !Showed(run.window, "Settings Error")) {
-      problem("reported success, but kept the settings file");
-    }
-  } else if (run.result < 0) {
-    if (!ShowedError(run.window) && run.failure != UpdateFailure::kCancelled) {
-      problem("failed (" + std::to_string(run.result) + ") without an error box");
-    }
-    if (run.failure == UpdateFailure::kNone) problem("failed without a failure class");
-    if (run.window.status_visible) problem("failed with the status line still shown");
-  }
 }
 
 }  // namespace
@@ -377,8 +291,11 @@ SeedOutcome RunSeed(uint32_t seed) {
   Rng rng(seed);
   SeedOutcome out;
   out.seed = seed;
-  out.kind = static_cast<FaultKind>(Draw(rng, 0, static_cast<uint32_t>(FaultKind::kCount) - 1));
-  const Plan plan = DrawPlan(out.kind, rng, base);
+  const auto kind =
+      static_cast<FaultKind>(Draw(rng, 0, static_cast<uint32_t>(FaultKind::kCount) - 1));
+  out.kind = static_cast<int>(kind);
+  out.kind_name = FaultKindName(kind);
+  const Plan plan = DrawPlan(kind, rng, base);
   out.faults = plan.text;
 
   sim::DeviceSetup setup;
@@ -424,12 +341,14 @@ std::string OutcomeTable(const std::vector<SeedOutcome>& outcomes) {
     int recovered = 0;
     int serial_in_file = 0;
     int problems = 0;
+    const char* name = "";
     std::map<std::string, int> failed_at;
   };
   std::map<int, Row> rows;
   uint64_t longest_ms = 0;
   for (const SeedOutcome& o : outcomes) {
-    Row& r = rows[static_cast<int>(o.kind)];
+    Row& r = rows[o.kind];
+    r.name = o.kind_name;
     ++r.runs;
     if (o.first_result == 1) {
       ++r.updated;
@@ -453,9 +372,8 @@ std::string OutcomeTable(const std::vector<SeedOutcome>& outcomes) {
     for (const auto& [name, n] : r.failed_at) {
       where += (where.empty() ? "" : ", ") + name + " " + std::to_string(n);
     }
-    snprintf(line, sizeof line, "%-20s %5d %8d %7d %10d %8d %9d  %s\n",
-             FaultKindName(static_cast<FaultKind>(kind)), r.runs, r.updated, r.failed, r.recovered,
-             r.serial_in_file, r.problems, where.c_str());
+    snprintf(line, sizeof line, "%-20s %5d %8d %7d %10d %8d %9d  %s\n", r.name, r.runs, r.updated,
+             r.failed, r.recovered, r.serial_in_file, r.problems, where.c_str());
     table += line;
     total.runs += r.runs;
     total.updated += r.updated;
@@ -478,7 +396,7 @@ std::string ProblemReport(const std::vector<SeedOutcome>& outcomes) {
   std::string report;
   for (const SeedOutcome& o : outcomes) {
     for (const std::string& p : o.problems) {
-      report += "seed " + std::to_string(o.seed) + " (" + FaultKindName(o.kind) + ": " + o.faults +
+      report += "seed " + std::to_string(o.seed) + " (" + o.kind_name + ": " + o.faults +
                 "): " + p + "\n";
     }
   }

@@ -34,7 +34,8 @@ const char* FaultKindName(FaultKind kind);
 // What one seed did.
 struct SeedOutcome {
   uint32_t seed = 0;
-  FaultKind kind = FaultKind::kNone;
+  int kind = 0;  // the campaign's fault kind, for the table's order
+  const char* kind_name = "";
   std::string faults;  // the drawn faults, for a reader
   int32_t first_result = 0;
   UpdateFailure first_failure = UpdateFailure::kNone;
@@ -51,6 +52,11 @@ struct SeedOutcome {
 constexpr uint64_t kRunBoundMs = 20 * 60 * 1000;
 
 SeedOutcome RunSeed(uint32_t seed);
+
+// The same for the digital-sensor update: a simulated Handix reader with a
+// Celva B sensor behind it, with faults of the reader, the sensor and its
+// loader, and the cables to both.
+SeedOutcome RunSensorSeed(uint32_t seed);
 
 // Outcomes by fault kind, as a text table.
 std::string OutcomeTable(const std::vector<SeedOutcome>& outcomes);

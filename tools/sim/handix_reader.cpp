@@ -136,6 +136,12 @@ void HandixReader::Send(std::string_view bytes, uint64_t after_us) {
   reader_.Reply(bytes, after_us);
 }
 
+void HandixReader::PlugSensorBack() {
+  if (!sensor_cut_) return;
+  sensor_cut_ = false;
+  reader_.Note("reader: sensor cable plugged back in");
+}
+
 void HandixReader::Unplug() {
   sensor_cut_ = true;
   reader_.Note("reader: sensor cable cut");

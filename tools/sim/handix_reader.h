@@ -39,6 +39,9 @@ class HandixReader : private BytePassThrough, private ReplySink {
   SimDevice& Device() { return reader_; }
   SdiSensor& Sensor() { return sensor_; }
   bool Transparent() const { return transparent_; }
+  // The cable to the sensor goes back in after a cut; the sensor is as the
+  // cut left it.
+  void PlugSensorBack();
   uint32_t Wakes() const { return wakes_; }
 
  private:
