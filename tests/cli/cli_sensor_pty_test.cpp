@@ -1,0 +1,103 @@
+// The command line of the digital-sensor build against halvsim's Handix
+// reader with a sensor behind it, over a real pseudo-terminal.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace {
+
+// A program started by the test, ended by its own process id.
+struct Child {
+  pid_t pid = -1;
+  int stdout_fd = -1;
+};
+
+Child Spawn(const std::vector<std::string>& args, const std::string& data_home) {
+  int out[2];
+  if (pipe(out) != 0) return {};
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    close(out[0]);
+    close(out[1]);
+    setenv("XDG_DATA_HOME", data_home.c_str(), 1);
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  return {pid, out[0]};
+}
+
+int WaitStatus(pid_t pid) {
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+std::string ReadLine(int fd) {
+  std::string line;
+  char c = 0;
+  while (read(fd, &c, 1) == 1 && c != '\n') line += c;
+  return line;
+}
+
+class CliSensorPtyTest : public ::testing::Test {
+ protected:
+  // One update of the named sensor; the sensor's dump is left in `dump`.
+  int Update(const char* sensor, const std::vector<std::string>& cli_extra = {}) {
+    const std::string dump_path = dir.File("dump.txt");
+    Child sim = Spawn({HALVSIM_PATH, "--sensor", sensor, "--dump", dump_path}, dir.Path().string());
+    EXPECT_GT(sim.pid, 0);
+    const std::string pty = ReadLine(sim.stdout_fd);
+    EXPECT_FALSE(pty.empty());
+    std::vector<std::string> args = {HALVBSL_CLI_PATH, "update", "--port",           pty,
+                                     "--yes",          "--log",  dir.File("cli.log")};
+    args.insert(args.end(), cli_extra.begin(), cli_extra.end());
+    Child cli = Spawn(args, dir.Path().string());
+    char block[4096];
+    ssize_t n = 0;
+    while ((n = read(cli.stdout_fd, block, sizeof block)) > 0) output.append(block, n);
+    const int status = WaitStatus(cli.pid);
+    close(cli.stdout_fd);
+    kill(sim.pid, SIGTERM);
+    EXPECT_EQ(WaitStatus(sim.pid), 0);
+    close(sim.stdout_fd);
+    dump = halv::test::ReadWholeFile(dump_path);
+    return status;
+  }
+  bool Dumped(const std::string& text) const { return dump.find(text) != std::string::npos; }
+
+  halv::test::TempDir dir;
+  std::string dump;
+  std::string output;  // what the updater printed
+};
+
+TEST_F(CliSensorPtyTest, UpdatesTheSensorThroughTheReader) {
+  EXPECT_EQ(Update("celva-b-104"), 0) << halv::test::ReadWholeFile(dir.File("cli.log"));
+  EXPECT_TRUE(Dumped("version: CELVA 1.06")) << dump;
+  EXPECT_TRUE(Dumped("post: Code Good!")) << dump;
+  EXPECT_TRUE(Dumped("setting address: \"5\"")) << dump;
+  EXPECT_TRUE(Dumped("setting sn: \"CB-2104\"")) << dump;
+  EXPECT_TRUE(Dumped("setting type: \"]\"")) << dump;
+  // The device the run named: the build's sensor type.
+  EXPECT_NE(output.find("Connecting to Celva B Sensor Suite..."), std::string::npos) << output;
+}
+
+// A sensor without a loader (its type questions answered by --yes) ends with
+// the loader's status and its firmware untouched.
+TEST_F(CliSensorPtyTest, SensorWithoutLoader) {
+  EXPECT_EQ(Update("pluvo", {"--factory", "--sensor-type", "94"}), 6);
+  EXPECT_TRUE(Dumped("version: SDI 3.00")) << dump;
+  EXPECT_TRUE(Dumped("frames: 0")) << dump;
+}
+
+}  // namespace
