@@ -87,6 +87,12 @@ int32_t ReadX4(SDISensor* s) {
     Log(s, "SDIGetSensorCalibration received error %i looking for X4", rc);
     return rc;
   }
+  // A sensor that will not tell answers "ERROR": that is no calibration, and
+  // writing it back after the update would spoil the sensor's.
+  if (strstr(s->reply, "ERROR") != nullptr) {
+    Log(s, "SDIGetSensorCalibration received \"ERROR\" response looking for X4");
+    return kSdiErrorAnswer;
+  }
   std::string answer = s->reply;
   if (TypeIn(s, kMinusOneTypes) && RemoveMinusOnes(&answer)) {
     Log(s, "SDIGetSensorCalibration updated X4 to remove '-1'");
@@ -97,7 +103,8 @@ int32_t ReadX4(SDISensor* s) {
 }
 
 int32_t ReadXa(SDISensor* s) {
-  const int32_t rc = Send(s, "?Xa!");
+  int32_t rc = Send(s, "?Xa!");
+  if (rc >= 0 && strstr(s->reply, "ERROR") != nullptr) rc = kSdiErrorAnswer;  // as unanswered
   if (rc < 0) {
     Log(s, "SDIGetSensorCalibration received error %i looking for Xa", rc);
     if (s->sensor_type == 'y') return rc;

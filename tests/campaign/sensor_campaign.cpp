@@ -2,6 +2,7 @@
 // simulated Handix reader, faults in the reader, the sensor, its loader and
 // both cables.
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -312,8 +313,18 @@ SeedOutcome RunSensorSeed(uint32_t seed) {
   }
   if (!bench.RunsNewFirmware()) out.problems.push_back("the sensor does not run 1.06 at the end");
   out.serial_restored = true;
+  // A sensor that refuses to tell its Xa calibration, or its type (which
+  // decides whether there is one), cannot have it kept.
+  const char* refused = plan.sensor.refuse_command != nullptr ? plan.sensor.refuse_command : "";
+  const bool xa_untold = strcmp(refused, "Xa") == 0 || strcmp(refused, "X8") == 0;
   for (size_t i = 0; i < std::size(kKeptSettings); ++i) {
     if (bench.Setting(kKeptSettings[i]) == factory[i]) continue;
+    if (bench.Setting(kKeptSettings[i]) == "ERROR") {
+      out.problems.push_back(std::string("setting ") + kKeptSettings[i] +
+                             " holds the sensor's refusal \"ERROR\"");
+      continue;
+    }
+    if (xa_untold && strcmp(kKeptSettings[i], "xa") == 0) continue;
     out.serial_restored = false;
     if (!bench.SettingsFileHolds(factory[i])) {
       out.problems.push_back(std::string("setting ") + kKeptSettings[i] + " \"" + factory[i] +

@@ -49,7 +49,7 @@ struct SeedOutcome {
 
 // Every run must end within this much virtual time; one that does not is
 // stopped by pulling the cable and counted as a hang.
-constexpr uint64_t kRunBoundMs = 20 * 60 * 1000;
+constexpr uint64_t kRunBoundMs = 45 * 60 * 1000;
 
 SeedOutcome RunSeed(uint32_t seed);
 
