@@ -46,8 +46,11 @@ depends=$(field Depends)
 for lib in libqt6core6 libqt6widgets6 libqt6network6 libc6 qt6-qpa-plugins; do
   [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
-dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qx './postinst' || fail "no postinst"
-dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qx './postrm' || fail "no postrm"
+# Lists go to files before grep -q reads them: with pipefail, grep -q leaving
+# early would fail the writer of the pipe with SIGPIPE.
+dpkg-deb --ctrl-tarfile "$deb" | tar -t >"$work/control-files"
+grep -qx './postinst' "$work/control-files" || fail "no postinst"
+grep -qx './postrm' "$work/control-files" || fail "no postrm"
 
 # --- File list: exactly these files, every one carrying the suffix --------
 appstream_id=example.quorrin.${pkg//-/_}
@@ -83,10 +86,12 @@ root=$work/root
 dpkg-deb -x "$deb" "$root"
 for exe in "$pkg" "$pkg-cli" "halvsim$suffix"; do
   [[ -x $root/usr/bin/$exe ]] || fail "/usr/bin/$exe is not executable"
-  if ldd "$root/usr/bin/$exe" | grep -q 'not found'; then
-    fail "/usr/bin/$exe misses libraries: $(ldd "$root/usr/bin/$exe" | grep 'not found')"
+  ldd "$root/usr/bin/$exe" >"$work/ldd" 2>&1 || true
+  if grep -q 'not found' "$work/ldd"; then
+    fail "/usr/bin/$exe misses libraries: $(grep 'not found' "$work/ldd")"
   fi
-  if file "$root/usr/bin/$exe" | grep -q 'not stripped'; then
+  file "$root/usr/bin/$exe" >"$work/file"
+  if grep -q 'not stripped' "$work/file"; then
     fail "/usr/bin/$exe is not stripped"
   fi
 done
@@ -104,14 +109,16 @@ for page in "$pkg" "$pkg-cli" "halvsim$suffix"; do
   elif [[ -s $work/man.err ]]; then
     fail "$page.1 formats with warnings: $(cat "$work/man.err")"
   fi
-  grep -A1 '^NAME' "$work/man.txt" | grep -q "^ *$page - " || fail "$page.1 is not named $page"
+  grep -A1 '^NAME' "$work/man.txt" >"$work/man-name" || true
+  grep -q "^ *$page - " "$work/man-name" || fail "$page.1 is not named $page"
 done
 # The command line's page comes from its --help: the exit statuses are in it.
-zcat "$root/usr/share/man/man1/$pkg-cli.1.gz" | grep -q 'Exit status' ||
+zcat "$root/usr/share/man/man1/$pkg-cli.1.gz" >"$work/cli-page"
+grep -q 'Exit status' "$work/cli-page" ||
   fail "$pkg-cli.1 lacks the help text's exit statuses"
 if [[ -n $suffix ]]; then
   # The help texts name the plain programs; the pages name the installed ones.
-  if zcat "$root/usr/share/man/man1/$pkg-cli.1.gz" | grep -q 'halvbsl\\-cli'; then
+  if grep -q 'halvbsl\\-cli' "$work/cli-page"; then
     fail "$pkg-cli.1 still names halvbsl-cli"
   fi
 fi
