@@ -7,6 +7,7 @@
 #include "app/compat_checks.h"
 #include "app/error_report.h"
 #include "app/messages.h"
+#include "app/port_hints.h"
 #include "bsl/flash.h"
 #include "bsl/loader_progress.h"
 #include "logger/logger_link.h"
@@ -38,6 +39,7 @@ constexpr char kPowerCycle = '`';
 constexpr uint32_t kAfterOpenPathMs = 500;
 constexpr uint32_t kAfterPowerCycleMs = 1000;
 constexpr uint32_t kAfterClosePathMs = 500;
+constexpr uint32_t kReaderBaud = 9600;
 constexpr uint32_t kBeforeUploadMs = 100;
 constexpr uint32_t kBeforeFirmwareCheckMs = 1000;
 
@@ -201,9 +203,33 @@ bool SensorUpdater::ReportLoaderProgress(char letter) {
   return continue_;
 }
 
+// A reader that an earlier update left passing bytes to the sensor (its cable
+// was pulled before the path could be closed) does not answer itself: its
+// sensor stays silent, or the sensor's loader answers in its place. Closing
+// the path lets the reader answer again; a reader in its command mode takes
+// the byte between commands and goes on as before.
+int32_t SensorUpdater::ClosePathLeftOpen() {
+  LogMessage(log_, kLogNote, kHostTag,
+             "The reader on %s did not answer: closing a path to the sensor left open",
+             Port().c_str());
+  SerialChannel* channel = &ConnectionLink(connection_)->channel;
+  if (channel->port != nullptr) DSClose(channel);
+  const int32_t opened = DSOpen(channel, settings.port_name.c_str(), kReaderBaud);
+  if (opened < 0) return opened;
+  WriteReaderByte(kClosePath);
+  WaitMs(kAfterClosePathMs);
+  DSClose(channel);
+  return DPConnect(connection_, settings.port_name.c_str(), kFirstBaudIndex, kConnectRetries,
+                   &device_);
+}
+
 int32_t SensorUpdater::Connect() {
-  const int32_t rc = DPConnect(connection_, settings.port_name.c_str(), kFirstBaudIndex,
-                               kConnectRetries, &device_);
+  int32_t rc = DPConnect(connection_, settings.port_name.c_str(), kFirstBaudIndex, kConnectRetries,
+                         &device_);
+  if (rc == kLoggerNothingListening || rc == kLoggerNoAnswer || rc == kLoggerModemAnswer ||
+      rc == kLoggerLoaderAnswer) {
+    rc = ClosePathLeftOpen();
+  }
   if (rc >= 0) return 1;
   std::string text;
   switch (rc) {
@@ -223,6 +249,7 @@ int32_t SensorUpdater::Connect() {
       text = msg::UnableToConnectReaderError(Updater(), Port(), rc);
       break;
   }
+  text += ConnectionHint(settings.port_name, log_);
   return Fail(UpdateFailure::kConnection, kUpdateConnectFailed, text, msg::kConnectionError);
 }
 

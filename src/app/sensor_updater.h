@@ -66,6 +66,7 @@ class SensorUpdater {
 
   // The steps of the sequence; each returns 1 to go on or the run's result.
   int32_t Connect();
+  int32_t ClosePathLeftOpen();
   int32_t CheckReader();
   int32_t CheckBattery();
   int32_t HandOff();

@@ -402,6 +402,14 @@ int32_t ReadDigitalSensorFile(InstrumentConnection* connection, std::string_view
   ReadText(text, "calibration", &sdi->x4_calibration);
   ReadText(text, "calibration2", &sdi->xa_calibration);
   ReadText(text, "sn", &sdi->serial_number);
+  // Files of earlier versions have no type; the record keeps what it holds.
+  uint32_t type = 0;
+  uint32_t numeric = 0;
+  if (ReadKeyNumber(text, "sensorType", &type) && type > 0 && type < 255) {
+    sdi->sensor_type = static_cast<uint8_t>(type);
+    sdi->numeric_type = ReadKeyNumber(text, "sensorTypeNumeric", &numeric) && numeric == 1;
+  }
+  if (ReadText(text, "calibrationXO", &sdi->xo_calibration)) sdi->xo_present = 1;
   return 1;
 }
 

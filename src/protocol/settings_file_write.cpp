@@ -122,6 +122,12 @@ void DigitalSensorGroup(const SDISensor& sdi, std::string* out) {
   Line(out, "calibration=\"%s\"\r\n", sdi.x4_calibration.c_str());
   Line(out, "calibration2=\"%s\"\r\n", sdi.xa_calibration.c_str());
   Line(out, "sn=\"%s\"\r\n", sdi.serial_number.c_str());
+  // Without the type a restore from the file (after an update that stopped
+  // in the loader) cannot tell that the sensor takes Xb and XO back: those
+  // calibrations would be lost. Readers that predate these keys skip them.
+  Line(out, "sensorType=\"%u\"\r\n", static_cast<unsigned>(sdi.sensor_type));
+  Line(out, "sensorTypeNumeric=\"%u\"\r\n", static_cast<unsigned>(sdi.numeric_type));
+  if (sdi.xo_present) Line(out, "calibrationXO=\"%s\"\r\n", sdi.xo_calibration.c_str());
 }
 
 bool IsLoggerKind(int kind) {

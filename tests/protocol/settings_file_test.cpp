@@ -282,6 +282,34 @@ TEST_F(SettingsFile, DigitalSensorRoundTrip) {
   EXPECT_EQ(back.sdi->serial_number, "DS-1");
 }
 
+// A restore from the file after an update that stopped in the sensor's loader
+// learns the type from the file, or it would leave Xb and XO out.
+TEST_F(SettingsFile, DigitalSensorFileKeepsTypeAndXo) {
+  connection.device_kind = kKindDigitalSensor;
+  connection.sdi->sensor_type = ']';
+  connection.sdi->xa_calibration.Assign("1 2 3");
+  connection.sdi->xo_calibration.Assign("7 8");
+  connection.sdi->xo_present = 1;
+  InstrumentConnection back(nullptr);
+  ASSERT_EQ(RoundTrip(&connection, &back), 1);
+  EXPECT_EQ(back.sdi->sensor_type, ']');
+  EXPECT_EQ(back.sdi->numeric_type, 0);
+  EXPECT_EQ(back.sdi->xo_present, 1);
+  EXPECT_EQ(back.sdi->xo_calibration, "7 8");
+
+  // A file of an earlier version, or with a wild type, leaves the record's.
+  InstrumentConnection old(nullptr);
+  old.device_kind = kKindDigitalSensor;
+  old.sdi->sensor_type = 'y';
+  for (const char* file : {"type=\"Digital Sensor\"\r\nsn=\"1\"\r\n",
+                           "type=\"Digital Sensor\"\r\nsensorType=\"9999\"\r\n"}) {
+    WriteWholeFile(path, file);
+    ASSERT_EQ(ReadInfoFile(&old, path.c_str()), 1);
+    EXPECT_EQ(old.sdi->sensor_type, 'y') << file;
+    EXPECT_EQ(old.sdi->xo_present, 0) << file;
+  }
+}
+
 TEST_F(SettingsFile, ResultCodes) {
   connection.device_kind = 9;
   EXPECT_EQ(ReadInfoFile(&connection, dir.File("missing.txt").c_str()), -102);

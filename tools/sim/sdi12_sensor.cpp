@@ -135,6 +135,7 @@ void SdiSensor::Wake() {
 void SdiSensor::PowerCycle() {
   woken_once_ = false;
   ignore_next_ = false;
+  device_.PowerCycle();
 }
 
 std::string SdiSensor::Command(std::string_view command, uint64_t now_us) {

@@ -65,7 +65,8 @@ class SdiSensor {
 
   // The reader's wake on the bus.
   void Wake();
-  // The reader cycled the sensor's power: it sleeps again.
+  // The reader cycled the sensor's power: it sleeps again, and a loader no
+  // host attached to gives way to the firmware.
   void PowerCycle();
   // One complete command ("?I!", "0A3!"), at now_us. Returns the answer with
   // its "\r\n", or empty when the sensor stays quiet.

@@ -86,6 +86,12 @@ void SimDevice::EnterLoader() {
   Note("loader started");
 }
 
+void SimDevice::PowerCycle() {
+  if (state_ != DeviceState::kLoaderWaiting) return;
+  Note("power cycled");
+  StartFirmware();
+}
+
 void SimDevice::CatchUp(uint64_t now_us) {
   if (now_us > now_us_) now_us_ = now_us;
   if (state_ == DeviceState::kRestarting && now_us_ >= restart_done_us_) {

@@ -135,6 +135,10 @@ class SimDevice {
   void Reply(std::string_view bytes, uint64_t after_us = 0);
   void Note(std::string_view what, std::string_view detail = {});
   void EnterLoader();
+  // The power was cut and comes back: a loader that no host has attached to
+  // gives way to the firmware, when there is one to start. An attached loader
+  // keeps the device, as a run stopped in the middle of programming left it.
+  void PowerCycle();
   uint64_t Now() const { return now_us_; }
 
  private:
