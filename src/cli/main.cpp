@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -25,6 +26,8 @@
 
 namespace halv::cli {
 namespace {
+
+constexpr const char* kBuiltName = "halvbsl-cli";
 
 // Long waits of the engine look at Ctrl-C through the window's events.
 class TerminalPump : public EventPump {
@@ -184,22 +187,43 @@ int Update(TerminalWindow* window, DiagLog* log, HostBSL* host, UpdateSettings s
   return rc >= 0 ? kExitSuccess : ExitStatusFor(updater.Failure());
 }
 
+// The name the program was started under: the digital-sensor package installs
+// it as halvbsl-sdi-cli, and its messages should name what the user typed.
+std::string ProgramName(const char* argv0) {
+  const std::string path = argv0 != nullptr && *argv0 != '\0' ? argv0 : kBuiltName;
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string NamedAs(std::string text, const std::string& name) {
+  for (size_t at = text.find(kBuiltName); at != std::string::npos;
+       at = text.find(kBuiltName, at + name.size())) {
+    text.replace(at, strlen(kBuiltName), name);
+  }
+  return text;
+}
+
+void TellBadArguments(const std::string& name, const std::string& error) {
+  fprintf(stderr, "%s: %s\nTry '%s --help'.\n", name.c_str(), error.c_str(), name.c_str());
+}
+
 int Main(int argc, char** argv) {
   Options options;
   std::string error;
+  const std::string name = ProgramName(argc > 0 ? argv[0] : nullptr);
   if (!ParseOptions(argc, argv, &options, &error)) {
-    fprintf(stderr, "halvbsl-cli: %s\nTry 'halvbsl-cli --help'.\n", error.c_str());
+    TellBadArguments(name, error);
     return kExitBadArguments;
   }
   if (options.command == Command::kHelp) {
-    fputs(HelpText().c_str(), stdout);
+    fputs(NamedAs(HelpText(), name).c_str(), stdout);
     return kExitSuccess;
   }
   const std::string folder = ApplicationDataFolder(ProgramFolder());
   DiagLog log;
   HostBSL host(&log);
   if (!CheckSensorType(options, host, &error)) {
-    fprintf(stderr, "halvbsl-cli: %s\nTry 'halvbsl-cli --help'.\n", error.c_str());
+    TellBadArguments(name, error);
     return kExitBadArguments;
   }
   UpdateSettings settings = StartSettings(options, host, folder);

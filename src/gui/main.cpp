@@ -8,6 +8,7 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("HalvBSL");
+  QGuiApplication::setDesktopFileName(HALV_DESKTOP_FILE_NAME);
   halv::gui::MainWindowSetup setup;
   // The switches are read from the command line as given; the toolkit's own
   // options have been taken out by now, and nothing else is looked at.
