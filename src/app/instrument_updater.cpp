@@ -27,110 +27,14 @@ constexpr int32_t kLowestBattery = 10;
 constexpr uint32_t kLoaderListeningVersion = 999;
 constexpr const char* kCalibratedAdc = "50.98";
 
-// The updater the loader host's progress reports go to while it programs.
-InstrumentUpdater* g_reporting = nullptr;
-
-int ReportToUpdater(uint32_t, uint32_t, int, char letter) {
-  return g_reporting != nullptr && g_reporting->ReportLoaderProgress(letter) ? 1 : 0;
-}
-
 }  // namespace
 
 InstrumentUpdater::InstrumentUpdater(UpdateWindow* window, DiagLog* log,
                                      InstrumentConnection* connection, HostBSL* host)
-    : window_(window), log_(log), connection_(connection), host_(host) {}
+    : UpdateRun(window, log, connection, host) {}
 
-InstrumentUpdater::~InstrumentUpdater() {
-  if (g_reporting == this) g_reporting = nullptr;
-}
-
-void InstrumentUpdater::Status(const std::string& text) {
-  window_->ShowStatus(text);
-  window_->ProcessEvents();
-}
-
-void InstrumentUpdater::Advance(int amount) {
-  window_->SetProgress(window_->Progress() + amount);
-}
-
-int32_t InstrumentUpdater::Fail(UpdateFailure failure, int32_t code, const std::string& text,
-                                const char* caption) {
-  failure_ = failure;
-  if (!text.empty()) ShowErrorMessage(window_, log_, text, caption, kMessageError);
-  return code;
-}
-
-int32_t InstrumentUpdater::Run() {
-  if (busy_) return 0;  // a run never starts inside another
-  Prepare();
-  const int32_t result = UpdateInstrument();
-  Finish(result);
-  return result;
-}
-
-void InstrumentUpdater::Prepare() {
-  busy_ = true;
-  continue_ = true;
-  restore_failed_ = false;
-  failure_ = UpdateFailure::kNone;
-  elapsed_seconds_ = 0;
-  window_->SetProgress(0);
-  window_->SetBusyCursor(true);
-  window_->SetConnectLabel(msg::DoNotDisconnect(DeviceName()));
-  settings_path_ = SettingsFilePath(settings.app_data_folder, DeviceName());
-  ClearCapturedSettings(connection_);
-  device_ = DeviceInfo{};
-  Status(msg::Connecting(DeviceName()));
-  start_tick_ = MsTick();
-}
-
-void InstrumentUpdater::Finish(int32_t result) {
-  if (result < 0) {
-    window_->HideStatus();
-    window_->SetProgress(0);
-    BSLDisconnect(host_);
-    DPDisconnect(connection_, false);
-    window_->SetConnectLabel(msg::ConnectDevice(DeviceName()));
-  } else {
-    elapsed_seconds_ = (MsTick() - start_tick_) / 1000;
-    if (device_.post_update_notice) ShowPostUpdateNotice(window_, log_, device_.kind);
-    window_->SetProgress(100);
-    window_->ShowStatus(msg::Success(elapsed_seconds_));
-    window_->InformationBeep();
-    window_->ProcessEvents();
-    LogMessage(log_, kLogError, kHostTag, "Finished updating device in %d seconds",
-               static_cast<int>(elapsed_seconds_));
-    // The file is all that is left of settings the device did not take
-    // back: it stays for the next run to restore from.
-    if (restore_failed_) {
-      LogMessage(log_, kLogError, kHostTag, "Kept the settings file %s: settings not restored",
-                 settings_path_.c_str());
-    } else {
-      remove(settings_path_.c_str());
-    }
-    window_->SetConnectLabel(msg::MayDisconnect(DeviceName()));
-  }
-  window_->SetBusyCursor(false);
-  busy_ = false;
-}
-
-bool InstrumentUpdater::ConfirmQuit() {
-  if (busy_ && window_->ShowNotice(msg::QuitGuard(Updater(), DeviceName()), msg::kDontQuitNow)) {
-    return false;
-  }
-  continue_ = false;
-  return true;
-}
-
-bool InstrumentUpdater::ReportLoaderProgress(char letter) {
-  if (letter == 'X') {
-    Advance(1);
-  } else if (letter == 'W') {
-    progress_position_ += settings.progress_step;
-    window_->SetProgress(static_cast<int>(progress_position_ + 0.5f));
-  }
-  window_->ProcessEvents();
-  return continue_;
+void InstrumentUpdater::ReleaseLoader() {
+  BSLDisconnect(host_);
 }
 
 int32_t InstrumentUpdater::Connect(bool* loader_listening) {
@@ -258,8 +162,8 @@ int32_t InstrumentUpdater::Program() {
   Advance(2);
   Status(msg::kErasing);
   const bool extended = device_.extended_addresses != 0;
-  g_reporting = this;
-  ScopedLoaderProgress progress(ReportToUpdater);
+  TakeLoaderProgress();
+  ScopedLoaderProgress progress(ReportToCurrentRun);
   rc = BSLEraseINFO(host_, device_.info_start, device_.info_segment_count,
                     device_.info_segment_size, extended);
   if (rc < 0) {
@@ -360,7 +264,7 @@ int32_t InstrumentUpdater::EraseData() {
   return Fail(UpdateFailure::kDataErase, rc, text, msg::kDataEraseError);
 }
 
-int32_t InstrumentUpdater::UpdateInstrument() {
+int32_t InstrumentUpdater::Sequence() {
   bool loader_listening = false;
   int32_t rc = Connect(&loader_listening);
   if (rc < 0) return rc;

@@ -75,41 +75,14 @@ char RevisionOf(const char* reply, uint32_t length) {
   return '\0';
 }
 
-// The updater the loader host's progress reports go to while it programs.
-SensorUpdater* g_reporting = nullptr;
-
-int ReportToUpdater(uint32_t, uint32_t, int, char letter) {
-  return g_reporting != nullptr && g_reporting->ReportLoaderProgress(letter) ? 1 : 0;
-}
-
 }  // namespace
 
 SensorUpdater::SensorUpdater(UpdateWindow* window, DiagLog* log, InstrumentConnection* connection,
                              HostBSL* host)
-    : window_(window), log_(log), connection_(connection), host_(host) {
+    : UpdateRun(window, log, connection, host) {
   FixedText<35> name;
   SensorTypeName(static_cast<int32_t>(sensor_type), &name);
   settings.device_name = name.c_str();
-}
-
-SensorUpdater::~SensorUpdater() {
-  if (g_reporting == this) g_reporting = nullptr;
-}
-
-void SensorUpdater::Status(const std::string& text) {
-  window_->ShowStatus(text);
-  window_->ProcessEvents();
-}
-
-void SensorUpdater::Advance(int amount) {
-  window_->SetProgress(window_->Progress() + amount);
-}
-
-int32_t SensorUpdater::Fail(UpdateFailure failure, int32_t code, const std::string& text,
-                            const char* caption) {
-  failure_ = failure;
-  if (!text.empty()) ShowErrorMessage(window_, log_, text, caption, kMessageError);
-  return code;
 }
 
 void SensorUpdater::WriteReaderByte(char byte) {
@@ -123,84 +96,18 @@ void SensorUpdater::WriteReaderByte(char byte) {
   }
 }
 
-int32_t SensorUpdater::Run() {
-  if (busy_) return 0;  // a run never starts inside another
-  Prepare();
-  const int32_t result = UpdateSensor();
-  Finish(result);
-  return result;
-}
-
-void SensorUpdater::Prepare() {
-  busy_ = true;
-  continue_ = true;
-  failure_ = UpdateFailure::kNone;
+void SensorUpdater::PrepareProduct() {
   settings_not_retrieved_ = false;
-  restore_failed_ = false;
-  elapsed_seconds_ = 0;
-  window_->SetProgress(0);
-  window_->SetBusyCursor(true);
-  window_->SetConnectLabel(msg::DoNotDisconnect(DeviceName()));
-  settings_path_ = SettingsFilePath(settings.app_data_folder, DeviceName());
-  ClearCapturedSettings(connection_);
-  device_ = DeviceInfo{};
   // Kind 10 takes its layout from the selected sensor type's row.
   SetDigitalSensorSelection({static_cast<int32_t>(sensor_type), host_->image_version});
-  Status(msg::Connecting(DeviceName()));
-  start_tick_ = MsTick();
 }
 
 // A failed run leaves the reader's port with the instrument connection: the
 // sensor's power is cycled and the borrowed port given back before the
 // connection closes it.
-void SensorUpdater::Finish(int32_t result) {
-  if (result < 0) {
-    window_->HideStatus();
-    window_->SetProgress(0);
-    WriteReaderByte(kPowerCycle);
-    BSLHandBack(host_);
-    DPDisconnect(connection_, false);
-    window_->SetConnectLabel(msg::ConnectDevice(DeviceName()));
-  } else {
-    elapsed_seconds_ = (MsTick() - start_tick_) / 1000;
-    if (device_.post_update_notice) ShowPostUpdateNotice(window_, log_, device_.kind);
-    window_->SetProgress(100);
-    window_->ShowStatus(msg::Success(elapsed_seconds_));
-    window_->InformationBeep();
-    window_->ProcessEvents();
-    LogMessage(log_, kLogError, kHostTag, "Finished updating device in %d seconds",
-               static_cast<int>(elapsed_seconds_));
-    // The file is the only copy of a calibration that did not go back.
-    if (restore_failed_) {
-      LogMessage(log_, kLogError, kHostTag,
-                 "Kept the settings file %s: the sensor's settings were not all written back",
-                 settings_path_.c_str());
-    } else {
-      remove(settings_path_.c_str());
-    }
-    window_->SetConnectLabel(msg::MayDisconnect(DeviceName()));
-  }
-  window_->SetBusyCursor(false);
-  busy_ = false;
-}
-
-bool SensorUpdater::ConfirmQuit() {
-  if (busy_ && window_->ShowNotice(msg::QuitGuard(Updater(), DeviceName()), msg::kDontQuitNow)) {
-    return false;
-  }
-  continue_ = false;
-  return true;
-}
-
-bool SensorUpdater::ReportLoaderProgress(char letter) {
-  if (letter == 'X') {
-    Advance(1);
-  } else if (letter == 'W') {
-    progress_position_ += settings.progress_step;
-    window_->SetProgress(static_cast<int>(progress_position_ + 0.5f));
-  }
-  window_->ProcessEvents();
-  return continue_;
+void SensorUpdater::ReleaseLoader() {
+  WriteReaderByte(kPowerCycle);
+  BSLHandBack(host_);
 }
 
 // A reader that an earlier update left passing bytes to the sensor (its cable
@@ -385,8 +292,8 @@ int32_t SensorUpdater::Program() {
   Advance(2);
   Status(msg::kErasing);
   const bool extended = device_.extended_addresses != 0;
-  g_reporting = this;
-  ScopedLoaderProgress progress(ReportToUpdater);
+  TakeLoaderProgress();
+  ScopedLoaderProgress progress(ReportToCurrentRun);
   int32_t rc = BSLEraseINFO(host_, device_.info_start, device_.info_segment_count,
                             device_.info_segment_size, extended);
   if (rc < 0) {
@@ -451,7 +358,7 @@ void SensorUpdater::RestoreSensorType() {
   }
 }
 
-int32_t SensorUpdater::UpdateSensor() {
+int32_t SensorUpdater::Sequence() {
   int32_t rc = Connect();
   if (rc < 0) return rc;
   if ((rc = CheckReader()) < 0) return rc;

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/instrument_updater.h"
+#include "app/update_run.h"
 #include "app/update_window.h"
 #include "bsl/host_bsl.h"
 #include "log/diag_log.h"
@@ -18,51 +18,28 @@
 
 namespace halv {
 
-struct InstrumentConnection;
-
 // The sensor type the digital-sensor build updates until the user picks
 // another one (a type letter's code, or a family from 260 to 264).
 inline constexpr uint32_t kDefaultSensorType = 93;
 
-class SensorUpdater {
+class SensorUpdater : public UpdateRun {
  public:
   SensorUpdater(UpdateWindow* window, DiagLog* log, InstrumentConnection* connection,
                 HostBSL* host);
-  ~SensorUpdater();
-  SensorUpdater(const SensorUpdater&) = delete;
-  SensorUpdater& operator=(const SensorUpdater&) = delete;
 
-  // What the window holds: device name (the selected sensor type's name,
-  // that of the default type to begin with), port, switches. The updater
-  // name stays the window caption.
-  UpdateSettings settings;
   // The selected sensor type: written into the sensor after the update and
-  // compared with what the sensor reports before it.
+  // compared with what the sensor reports before it. The device name in the
+  // settings is that of the default type to begin with; the updater name
+  // stays the window caption.
   uint32_t sensor_type = kDefaultSensorType;
 
-  // One run: the preparation, the sequence and the finish. A run asked for
-  // while one is under way does nothing and returns 0.
-  int32_t Run();
-
-  // The quit guard: true when the window may close now; while a run is busy
-  // it tells the user why not and the run goes on.
-  bool ConfirmQuit();
-
-  // The progress and cancel hook of the erase and upload loops.
-  bool ReportLoaderProgress(char letter);
-
-  bool Busy() const { return busy_; }
-  UpdateFailure Failure() const { return failure_; }
-  const DeviceInfo& Device() const { return device_; }
-  uint32_t ElapsedSeconds() const { return elapsed_seconds_; }
-  const std::string& SettingsPath() const { return settings_path_; }
   // The user chose to go on although the sensor's settings could not be read.
   bool SettingsNotRetrieved() const { return settings_not_retrieved_; }
 
  private:
-  int32_t UpdateSensor();
-  void Prepare();
-  void Finish(int32_t result);
+  int32_t Sequence() override;
+  void PrepareProduct() override;
+  void ReleaseLoader() override;
 
   // The steps of the sequence; each returns 1 to go on or the run's result.
   int32_t Connect();
@@ -80,27 +57,8 @@ class SensorUpdater {
   void RestoreSensorType();
 
   void WriteReaderByte(char byte);
-  int32_t Fail(UpdateFailure failure, int32_t code, const std::string& text, const char* caption);
-  void Status(const std::string& text);
-  void Advance(int amount);
-  std::string Updater() const { return settings.UpdaterName(); }
-  const std::string& DeviceName() const { return settings.device_name; }
-  const std::string& Port() const { return settings.port_display_text; }
 
-  UpdateWindow* window_;
-  DiagLog* log_;
-  InstrumentConnection* connection_;
-  HostBSL* host_;
-  DeviceInfo device_;
-  std::string settings_path_;
-  float progress_position_ = 0;
-  bool busy_ = false;
-  bool continue_ = true;
   bool settings_not_retrieved_ = false;
-  bool restore_failed_ = false;  // the settings file is then kept
-  uint32_t start_tick_ = 0;
-  uint32_t elapsed_seconds_ = 0;
-  UpdateFailure failure_ = UpdateFailure::kNone;
 };
 
 }  // namespace halv
