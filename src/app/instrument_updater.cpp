@@ -8,8 +8,6 @@
 #include "app/error_report.h"
 #include "app/messages.h"
 #include "app/port_hints.h"
-#include "bsl/flash.h"
-#include "bsl/loader_progress.h"
 #include "logger/logger_link.h"
 #include "protocol/instrument.h"
 #include "serial/clock.h"
@@ -17,7 +15,6 @@
 namespace halv {
 namespace {
 
-constexpr const char* kHostTag = "HalvBSL Host";
 constexpr uint8_t kFirstBaudIndex = 2;  // 9600 baud
 constexpr uint32_t kConnectRetries = 3;
 constexpr uint32_t kLoaderRetries = 3;
@@ -131,13 +128,7 @@ int32_t InstrumentUpdater::SaveSettings() {
                   msg::kLoginError);
     }
   }
-  // A settings file left by an update that did not finish may hold settings
-  // the device has lost since: it is kept, not overwritten.
-  const std::string kept = KeepEarlierSettingsFile(settings_path_);
-  if (!kept.empty()) {
-    LogMessage(log_, kLogNote, kHostTag, "Kept the settings file of an earlier update as %s",
-               kept.c_str());
-  }
+  KeepEarlierSettings();
   const int32_t rc = DPSaveInfo(connection_, settings_path_.c_str());
   if (rc < 0 && rc != -35) {
     return Fail(UpdateFailure::kSettings, rc, msg::SettingsNotRetrieved(Updater(), DeviceName()),
@@ -159,37 +150,7 @@ int32_t InstrumentUpdater::Program() {
     return Fail(UpdateFailure::kLoader, kUpdateLoaderFailed,
                 msg::LoaderUnreachable(Updater(), DeviceName()), msg::kFirmwareLoaderError);
   }
-  Advance(2);
-  Status(msg::kErasing);
-  const bool extended = device_.extended_addresses != 0;
-  TakeLoaderProgress();
-  ScopedLoaderProgress progress(ReportToCurrentRun);
-  rc = BSLEraseINFO(host_, device_.info_start, device_.info_segment_count,
-                    device_.info_segment_size, extended);
-  if (rc < 0) {
-    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
-                msg::kInfoEraseError);
-  }
-  rc = BSLEraseFlash(host_, device_.flash_start, device_.flash_end, extended);
-  if (rc < 0) {
-    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
-                msg::kFirmwareEraseError);
-  }
-  progress_position_ = 21.0f;
-  window_->SetProgress(21);
-  Status(msg::kUploading);
-  rc = BSLSendFirmware(host_, extended);
-  if (rc < 0) {
-    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
-                msg::kFirmwareUploadError);
-  }
-  Status(msg::Restarting(DeviceName()));
-  rc = BSLSendVectors(host_);
-  if (rc < 0) {
-    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
-                msg::kFirmwareUploadError);
-  }
-  return 1;
+  return EraseAndProgram(0);
 }
 
 int32_t InstrumentUpdater::Reconnect() {

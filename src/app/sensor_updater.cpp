@@ -8,8 +8,6 @@
 #include "app/error_report.h"
 #include "app/messages.h"
 #include "app/port_hints.h"
-#include "bsl/flash.h"
-#include "bsl/loader_progress.h"
 #include "logger/logger_link.h"
 #include "protocol/instrument.h"
 #include "sdi12/sdi_sensor.h"
@@ -222,13 +220,7 @@ int32_t SensorUpdater::SaveSettings() {
   Status(msg::kSavingSensorSettings);
   WriteReaderByte(kClosePath);
   WaitMs(kAfterClosePathMs);
-  // A settings file left by an update that did not finish may hold settings
-  // the sensor has lost since: it is kept, not overwritten.
-  const std::string kept = KeepEarlierSettingsFile(settings_path_);
-  if (!kept.empty()) {
-    LogMessage(log_, kLogNote, kHostTag, "Kept the settings file of an earlier update as %s",
-               kept.c_str());
-  }
+  const std::string kept = KeepEarlierSettings();
   const int32_t rc = DPSaveInfo(connection_, settings_path_.c_str());
   if (rc >= 0 || rc == kProtocolPartlyDone) return 1;
   // Nothing new was captured: the earlier file is the one to restore from.
@@ -289,38 +281,7 @@ int32_t SensorUpdater::Program() {
     return Fail(UpdateFailure::kLoader, kUpdateLoaderFailed,
                 msg::LoaderUnreachable(Updater(), DeviceName()), msg::kFirmwareLoaderError);
   }
-  Advance(2);
-  Status(msg::kErasing);
-  const bool extended = device_.extended_addresses != 0;
-  TakeLoaderProgress();
-  ScopedLoaderProgress progress(ReportToCurrentRun);
-  int32_t rc = BSLEraseINFO(host_, device_.info_start, device_.info_segment_count,
-                            device_.info_segment_size, extended);
-  if (rc < 0) {
-    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
-                msg::kInfoEraseError);
-  }
-  rc = BSLEraseFlash(host_, device_.flash_start, device_.flash_end, extended);
-  if (rc < 0) {
-    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
-                msg::kFirmwareEraseError);
-  }
-  progress_position_ = 21.0f;
-  window_->SetProgress(21);
-  Status(msg::kUploading);
-  WaitMs(kBeforeUploadMs);
-  rc = BSLSendFirmware(host_, extended);
-  if (rc < 0) {
-    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
-                msg::kFirmwareUploadError);
-  }
-  Status(msg::Restarting(DeviceName()));
-  rc = BSLSendVectors(host_);
-  if (rc < 0) {
-    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
-                msg::kFirmwareUploadError);
-  }
-  return 1;
+  return EraseAndProgram(kBeforeUploadMs);
 }
 
 int32_t SensorUpdater::CheckNewFirmware() {

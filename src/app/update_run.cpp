@@ -6,6 +6,8 @@
 #include "app/compat_checks.h"
 #include "app/error_report.h"
 #include "app/messages.h"
+#include "bsl/flash.h"
+#include "bsl/loader_progress.h"
 #include "protocol/instrument.h"
 #include "serial/clock.h"
 
@@ -49,6 +51,50 @@ int32_t UpdateRun::Fail(UpdateFailure failure, int32_t code, const std::string& 
   failure_ = failure;
   if (!text.empty()) ShowErrorMessage(window_, log_, text, caption, kMessageError);
   return code;
+}
+
+int32_t UpdateRun::EraseAndProgram(uint32_t wait_before_upload_ms) {
+  Advance(2);
+  Status(msg::kErasing);
+  const bool extended = device_.extended_addresses != 0;
+  TakeLoaderProgress();
+  ScopedLoaderProgress progress(ReportToCurrentRun);
+  int32_t rc = BSLEraseINFO(host_, device_.info_start, device_.info_segment_count,
+                            device_.info_segment_size, extended);
+  if (rc < 0) {
+    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
+                msg::kInfoEraseError);
+  }
+  rc = BSLEraseFlash(host_, device_.flash_start, device_.flash_end, extended);
+  if (rc < 0) {
+    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
+                msg::kFirmwareEraseError);
+  }
+  progress_position_ = 21.0f;
+  window_->SetProgress(21);
+  Status(msg::kUploading);
+  if (wait_before_upload_ms != 0) WaitMs(wait_before_upload_ms);
+  rc = BSLSendFirmware(host_, extended);
+  if (rc < 0) {
+    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
+                msg::kFirmwareUploadError);
+  }
+  Status(msg::Restarting(DeviceName()));
+  rc = BSLSendVectors(host_);
+  if (rc < 0) {
+    return Fail(UpdateFailure::kFlash, rc, msg::DeviceError(Updater(), DeviceName(), rc),
+                msg::kFirmwareUploadError);
+  }
+  return 1;
+}
+
+std::string UpdateRun::KeepEarlierSettings() {
+  const std::string kept = KeepEarlierSettingsFile(settings_path_);
+  if (!kept.empty()) {
+    LogMessage(log_, kLogNote, kHostTag, "Kept the settings file of an earlier update as %s",
+               kept.c_str());
+  }
+  return kept;
 }
 
 int32_t UpdateRun::Run() {

@@ -82,6 +82,15 @@ class UpdateRun {
   void TakeLoaderProgress();
   static int ReportToCurrentRun(uint32_t total, uint32_t done, int phase, char letter);
 
+  // Erases INFO memory and the flash, uploads the image and sends the
+  // vectors, reporting progress; waits wait_before_upload_ms between erase
+  // and upload. 1, or the run's result when a step failed.
+  int32_t EraseAndProgram(uint32_t wait_before_upload_ms);
+  // A settings file left by an update that did not finish may hold settings
+  // the device has lost since: it is kept under a time-stamped name before a
+  // capture writes a new one. The kept file's path, or empty.
+  std::string KeepEarlierSettings();
+
   int32_t Fail(UpdateFailure failure, int32_t code, const std::string& text, const char* caption);
   void Status(const std::string& text);
   void Advance(int amount);
