@@ -7,7 +7,6 @@
 #include "app/compat_checks.h"
 #include "app/error_report.h"
 #include "app/messages.h"
-#include "app/port_hints.h"
 #include "logger/logger_link.h"
 #include "protocol/instrument.h"
 #include "serial/clock.h"
@@ -39,36 +38,26 @@ int32_t InstrumentUpdater::Connect(bool* loader_listening) {
                                kConnectRetries, &device_);
   *loader_listening = rc == kBslAlreadyActive || rc == kBslWaitingForHost;
   if (rc >= 0 || *loader_listening) return 1;
-  std::string text;
+  return FailToConnect(ConnectionFailureText(rc));
+}
+
+std::string InstrumentUpdater::ConnectionFailureText(int32_t rc) const {
+  const std::string port_error = PortErrorText(rc);
+  if (!port_error.empty()) return port_error;
   switch (rc) {
-    case kPortBusy:
-      text = msg::PortInUse(Port());
-      break;
-    case kPortNoDevice:
-      text = msg::PortUnavailable(Port());
-      break;
-    case kPortNoPermission:
-      text = msg::PortNoPermission(Port());
-      break;
     case kLoggerNothingListening:
     case kLoggerNoAnswer:
-      text = msg::UnableToConnect(Updater(), DeviceName(), Port());
-      break;
+      return msg::UnableToConnect(Updater(), DeviceName(), Port());
     case kUpdateNotSupported:
-      text = device_.firmware_version != 0 && device_.kind != 0
+      return device_.firmware_version != 0 && device_.kind != 0
                  ? msg::DeviceNotSupported(Updater(), device_.kind_name.c_str(),
                                            device_.firmware_version)
                  : msg::UnknownDevice(Updater(), DeviceName(), Port());
-      break;
     case -25:
-      text = msg::UnableToLogIn(Updater(), DeviceName(), Port());
-      break;
+      return msg::UnableToLogIn(Updater(), DeviceName(), Port());
     default:
-      text = msg::UnableToConnectError(Updater(), DeviceName(), Port(), rc);
-      break;
+      return msg::UnableToConnectError(Updater(), DeviceName(), Port(), rc);
   }
-  text += ConnectionHint(settings.port_name, log_);
-  return Fail(UpdateFailure::kConnection, kUpdateConnectFailed, text, msg::kConnectionError);
 }
 
 int32_t InstrumentUpdater::CheckDevice() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "app/update_run.h"
 #include "app/update_window.h"
@@ -24,6 +25,7 @@ class InstrumentUpdater : public UpdateRun {
 
   // The steps of the sequence; each returns 1 to go on or the run's result.
   int32_t Connect(bool* loader_listening);
+  std::string ConnectionFailureText(int32_t rc) const;
   int32_t CheckDevice();
   int32_t CheckBattery();
   int32_t SaveSettings();

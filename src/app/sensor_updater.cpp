@@ -7,7 +7,6 @@
 #include "app/compat_checks.h"
 #include "app/error_report.h"
 #include "app/messages.h"
-#include "app/port_hints.h"
 #include "logger/logger_link.h"
 #include "protocol/instrument.h"
 #include "sdi12/sdi_sensor.h"
@@ -136,26 +135,12 @@ int32_t SensorUpdater::Connect() {
     rc = ClosePathLeftOpen();
   }
   if (rc >= 0) return 1;
-  std::string text;
-  switch (rc) {
-    case kPortBusy:
-      text = msg::PortInUse(Port());
-      break;
-    case kPortNoDevice:
-      text = msg::PortUnavailable(Port());
-      break;
-    case kPortNoPermission:
-      text = msg::PortNoPermission(Port());
-      break;
-    case kLoggerNothingListening:
-      text = msg::UnableToConnectReader(Updater(), Port());
-      break;
-    default:
-      text = msg::UnableToConnectReaderError(Updater(), Port(), rc);
-      break;
+  std::string text = PortErrorText(rc);
+  if (text.empty()) {
+    text = rc == kLoggerNothingListening ? msg::UnableToConnectReader(Updater(), Port())
+                                         : msg::UnableToConnectReaderError(Updater(), Port(), rc);
   }
-  text += ConnectionHint(settings.port_name, log_);
-  return Fail(UpdateFailure::kConnection, kUpdateConnectFailed, text, msg::kConnectionError);
+  return FailToConnect(text);
 }
 
 int32_t SensorUpdater::CheckReader() {

@@ -6,6 +6,7 @@
 #include "app/compat_checks.h"
 #include "app/error_report.h"
 #include "app/messages.h"
+#include "app/port_hints.h"
 #include "bsl/flash.h"
 #include "bsl/loader_progress.h"
 #include "protocol/instrument.h"
@@ -95,6 +96,24 @@ std::string UpdateRun::KeepEarlierSettings() {
                kept.c_str());
   }
   return kept;
+}
+
+std::string UpdateRun::PortErrorText(int32_t rc) const {
+  switch (rc) {
+    case kPortBusy:
+      return msg::PortInUse(Port());
+    case kPortNoDevice:
+      return msg::PortUnavailable(Port());
+    case kPortNoPermission:
+      return msg::PortNoPermission(Port());
+    default:
+      return std::string();
+  }
+}
+
+int32_t UpdateRun::FailToConnect(const std::string& text) {
+  return Fail(UpdateFailure::kConnection, kUpdateConnectFailed,
+              text + ConnectionHint(settings.port_name, log_), msg::kConnectionError);
 }
 
 int32_t UpdateRun::Run() {

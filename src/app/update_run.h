@@ -92,6 +92,12 @@ class UpdateRun {
   std::string KeepEarlierSettings();
 
   int32_t Fail(UpdateFailure failure, int32_t code, const std::string& text, const char* caption);
+  // The message of a port that could not be opened (in use, gone, not
+  // allowed); empty for any other connection failure.
+  std::string PortErrorText(int32_t rc) const;
+  // Shows a connection failure, with advice where another program may be
+  // disturbing the port, and gives the run's result.
+  int32_t FailToConnect(const std::string& text);
   void Status(const std::string& text);
   void Advance(int amount);
   std::string Updater() const { return settings.UpdaterName(); }
