@@ -9,48 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-// A program started by the test, ended by its own process id.
-struct Child {
-  pid_t pid = -1;
-  int stdout_fd = -1;
-};
-
-Child Spawn(const std::vector<std::string>& args, const std::string& data_home) {
-  int out[2];
-  if (pipe(out) != 0) return {};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    close(out[0]);
-    close(out[1]);
-    setenv("XDG_DATA_HOME", data_home.c_str(), 1);
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  close(out[1]);
-  return {pid, out[0]};
-}
-
-int WaitStatus(pid_t pid) {
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
-}
-
-// The simulator's first line of output names its pseudo-terminal.
-std::string ReadLine(int fd) {
-  std::string line;
-  char c = 0;
-  while (read(fd, &c, 1) == 1 && c != '\n') line += c;
-  return line;
-}
+using halv::test::Child;
+using halv::test::ReadLine;
+using halv::test::Spawn;
+using halv::test::WaitStatus;
 
 class CliPtyTest : public ::testing::Test {
  protected:

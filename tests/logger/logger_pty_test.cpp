@@ -12,58 +12,16 @@
 #include "logger/logger_link.h"
 #include "logger/setting_commands.h"
 #include "logger/settings_transfer.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 namespace halv {
 namespace {
 
-// One halvsim run: started with its arguments, the terminal's path read from
-// its first line, stopped with SIGTERM (the dump is written then).
-class Halvsim {
+// halvsim with the arguments given, on its pseudo-terminal.
+class Halvsim : public test::SimulatorRun {
  public:
-  explicit Halvsim(std::vector<std::string> args) {
-    int out[2];
-    if (pipe(out) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], STDOUT_FILENO);
-      close(out[0]);
-      close(out[1]);
-      std::vector<char*> argv = {const_cast<char*>(HALVSIM_PATH)};
-      for (std::string& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(HALVSIM_PATH, argv.data());
-      _exit(127);
-    }
-    close(out[1]);
-    output_ = fdopen(out[0], "r");
-    char line[256] = {};
-    if (output_ != nullptr && fgets(line, sizeof line, output_) != nullptr) {
-      path_ = line;
-      if (!path_.empty() && path_.back() == '\n') path_.pop_back();
-    }
-  }
-  ~Halvsim() { Stop(); }
-
-  const std::string& Path() const { return path_; }
-
-  int Stop() {
-    if (pid_ <= 0) return status_;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-    if (output_ != nullptr) fclose(output_);
-    output_ = nullptr;
-    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return status_;
-  }
-
- private:
-  pid_t pid_ = -1;
-  FILE* output_ = nullptr;
-  std::string path_;
-  int status_ = -1;
+  explicit Halvsim(std::vector<std::string> args) : SimulatorRun(HALVSIM_PATH, std::move(args)) {}
 };
 
 ConnectRequest SerialRequest(const std::string& path, uint8_t baud_index) {
