@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <random>
 #include <string>
 
+#include "app/update_run.h"
 #include "app/update_window.h"
 #include "campaign/update_campaign.h"
 #include "serial/clock.h"
@@ -66,6 +68,45 @@ class TimedPull : public VirtualClock::Listener {
   uint64_t at_ms_ = UINT64_MAX;
   bool fired_ = false;
 };
+
+// The window's state a run starts from, as the front ends fill it.
+inline void FillSettings(UpdateSettings* s, const std::string& device, const char* port,
+                         const std::string& folder, uint32_t version, float progress_step) {
+  s->device_name = device;
+  s->window_caption = device + " Firmware Updater";
+  s->port_name = port;
+  s->port_display_text = port;
+  s->app_data_folder = folder;
+  s->updater_firmware_version = version;
+  s->progress_step = progress_step;
+}
+
+// One press of Start: the cable pulled pull_after_ms into the run (0: not at
+// all) and the bound armed, then how the run ended.
+inline void RunTimed(UpdateRun* updater, VirtualClock& clock, TimedPull* fault_pull,
+                     TimedPull* bound, uint64_t pull_after_ms, RunRecord* run) {
+  const uint64_t start = clock.NowMs();
+  if (pull_after_ms != 0) fault_pull->Arm(start + pull_after_ms);
+  bound->Arm(start + kRunBoundMs);
+  run->result = updater->Run();
+  run->ms = clock.NowMs() - start;
+  run->hung = bound->Fired();
+  fault_pull->Disarm();
+  bound->Disarm();
+  run->failure = updater->Failure();
+}
+
+// Whether a settings file of the device in folder, the current one or one
+// kept under a time-stamped name, holds text.
+inline bool SettingsFileHolds(const std::filesystem::path& folder, const std::string& device,
+                              const std::string& text) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    if (entry.path().filename().string().rfind(device + ".settings.", 0) != 0) continue;
+    if (test::ReadWholeFile(entry.path().string()).find(text) != std::string::npos) return true;
+  }
+  return false;
+}
 
 inline bool ShowedError(const test::RecordingWindow& window) {
   for (const auto& box : window.boxes) {

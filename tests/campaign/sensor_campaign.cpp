@@ -194,23 +194,9 @@ class SensorBench {
     host.image_version = 106;
     host.image_name.Assign("Celva 1.06");
     SensorUpdater updater(&run.window, &log_, &connection, &host);
-    UpdateSettings& s = updater.settings;
-    s.device_name = kDevice;
-    s.window_caption = std::string(kDevice) + " Firmware Updater";
-    s.port_name = kPort;
-    s.port_display_text = kPort;
-    s.app_data_folder = dir_.Path().string();
-    s.updater_firmware_version = 106;
-    s.progress_step = ProgressStep(host.image_length);
-    const uint64_t start = clock_.NowMs();
-    if (pull_after_ms != 0) fault_pull_.Arm(start + pull_after_ms);
-    bound_.Arm(start + kRunBoundMs);
-    run.result = updater.Run();
-    run.ms = clock_.NowMs() - start;
-    run.hung = bound_.Fired();
-    fault_pull_.Disarm();
-    bound_.Disarm();
-    run.failure = updater.Failure();
+    FillSettings(&updater.settings, kDevice, kPort, dir_.Path().string(), 106,
+                 ProgressStep(host.image_length));
+    RunTimed(&updater, clock_, &fault_pull_, &bound_, pull_after_ms, &run);
     return run;
   }
 
@@ -233,14 +219,7 @@ class SensorBench {
     return std::filesystem::exists(SettingsFilePath(dir_.Path().string(), kDevice));
   }
   bool SettingsFileHolds(const std::string& text) const {
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path(), ec)) {
-      if (entry.path().filename().string().rfind(std::string(kDevice) + ".settings.", 0) != 0) {
-        continue;
-      }
-      if (test::ReadWholeFile(entry.path().string()).find(text) != std::string::npos) return true;
-    }
-    return false;
+    return campaign::SettingsFileHolds(dir_.Path(), kDevice, text);
   }
   std::string LogTail() const { return TailOfFile(log_.file_name); }
   uint32_t LoaderFrames() { return reader_.Sensor().Device().FramesSeen(); }

@@ -176,23 +176,9 @@ class Bench {
     InstrumentConnection connection(&log_);
     HostBSL host(&log_);
     InstrumentUpdater updater(&run.window, &log_, &connection, &host);
-    UpdateSettings& s = updater.settings;
-    s.device_name = kDeviceName;
-    s.window_caption = "Pumatic Firmware Updater";
-    s.port_name = kPort;
-    s.port_display_text = kPort;
-    s.app_data_folder = dir_.Path().string();
-    s.updater_firmware_version = kImageVersion;
-    s.progress_step = 35328.0f / static_cast<float>(host.image_length);
-    const uint64_t start = clock_.NowMs();
-    if (pull_after_ms != 0) fault_pull_.Arm(start + pull_after_ms);
-    bound_.Arm(start + kRunBoundMs);
-    run.result = updater.Run();
-    run.ms = clock_.NowMs() - start;
-    run.hung = bound_.Fired();
-    fault_pull_.Disarm();
-    bound_.Disarm();
-    run.failure = updater.Failure();
+    FillSettings(&updater.settings, kDeviceName, kPort, dir_.Path().string(), kImageVersion,
+                 35328.0f / static_cast<float>(host.image_length));
+    RunTimed(&updater, clock_, &fault_pull_, &bound_, pull_after_ms, &run);
     return run;
   }
 
@@ -208,13 +194,7 @@ class Bench {
   }
   std::string Serial() { return device_.Settings()["sn"]; }
   bool SettingsFileHolds(const std::string& text) const {
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path(), ec)) {
-      const std::string name = entry.path().filename().string();
-      if (name.rfind(std::string(kDeviceName) + ".settings.", 0) != 0) continue;
-      if (test::ReadWholeFile(entry.path().string()).find(text) != std::string::npos) return true;
-    }
-    return false;
+    return campaign::SettingsFileHolds(dir_.Path(), kDeviceName, text);
   }
   bool SettingsFileExists() const {
     return std::filesystem::exists(SettingsFilePath(dir_.Path().string(), kDeviceName));
