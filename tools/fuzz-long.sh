@@ -31,7 +31,10 @@ for name in "$@"; do
   log=$build/crashes/$name.log
   echo "fuzz-long: $name for ${seconds}s (log $log)"
   start=$(date +%s)
-  nice -n 19 "$target" -max_total_time="$seconds" -timeout=20 -max_len=4096 \
+  # The time-out is wall time: a run at low priority on a busy machine can
+  # wait many seconds for the processor, so it is set well above what any
+  # input needs (each takes milliseconds).
+  nice -n 19 "$target" -max_total_time="$seconds" -timeout=300 -max_len=4096 \
     -print_final_stats=1 -artifact_prefix="$crashes/" "$work" "$root/fuzz/corpus/$name" \
     >"$log" 2>&1
   rc=$?
